@@ -1,0 +1,77 @@
+// The file-system seam. Every path is Windows path text in UTF-8, exactly as the
+// program joins it ("D:\tools/config.ini", "E:\WoWS\\profile\gui" after a game root
+// with a trailing backslash): the Windows half hands it to the W functions, the
+// native half used by the unit tests maps the separators.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+enum class PathKind {
+  Missing,
+  File,
+  Folder,
+  Link,  // symbolic link or junction: reported as such, never followed
+};
+
+// A local date and time as a zip archive stores it.
+struct LocalTime {
+  int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+struct FolderItem {
+  std::string name;
+  PathKind kind = PathKind::Missing;
+};
+
+// A file opened for writing; closed (and flushed) by Close or the destructor.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(const void* data, size_t size) = 0;
+  virtual bool Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // What the path names, without following a link at its last component.
+  virtual PathKind Kind(const std::string& path) = 0;
+  virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
+  virtual bool ReadFile(const std::string& path, std::string& bytes) = 0;
+  // Replaces the file as a whole: written beside it and moved over it, so a crash
+  // leaves either the old or the new content, never a half-written file.
+  virtual bool WriteFileAtomic(const std::string& path, std::string_view bytes) = 0;
+  // Opens for writing, truncating (append=false) or after the last byte.
+  virtual std::unique_ptr<OutputFile> OpenForWrite(const std::string& path, bool append) = 0;
+  // Deletes one file (or one link); a read-only file is made writable first.
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Deletes a folder with everything below it. Links below it are removed as
+  // links; what they point to is left alone. Read-only items are deleted too.
+  virtual bool DeleteTree(const std::string& path) = 0;
+  // Creates the folder and every missing parent.
+  virtual bool CreateFolders(const std::string& path) = 0;
+  // Moves a file over another, replacing it even when the target is read-only.
+  virtual bool MoveReplace(const std::string& from, const std::string& to) = 0;
+  virtual bool SetModifiedTime(const std::string& path, const LocalTime& time) = 0;
+  virtual std::optional<LocalTime> ModifiedTime(const std::string& path) = 0;
+  virtual bool SetReadOnly(const std::string& path, bool readOnly) = 0;
+  virtual std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) = 0;
+  // Bytes free for the caller on the volume that holds the path.
+  virtual std::optional<uint64_t> FreeSpace(const std::string& path) = 0;
+};
+
+// The file system of the machine the program runs on.
+FileSystem& NativeFileSystem();
+
+// Value of an environment variable as UTF-8 text, empty when it is not set.
+std::string EnvironmentText(const char* name);
+
+}  // namespace velmora

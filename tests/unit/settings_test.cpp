@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "app/Settings.h"
+#include "platform/Encoding.h"
+#include "support/TempDir.h"
+
+namespace velmora {
+namespace {
+
+// "[设置]" and "游戏路径" as GB18030 bytes, spelled out so the test does not
+// depend on the converter it checks.
+const std::string kSectionGb = "[\xC9\xE8\xD6\xC3]";
+const std::string kKeyGb = "\xD3\xCE\xCF\xB7\xC2\xB7\xBE\xB6";
+
+std::string Gb(std::string_view utf8) {
+  std::string out;
+  EXPECT_TRUE(Utf8ToGb18030(utf8, out));
+  return out;
+}
+
+TEST(SettingsFile, NewFileHoldsExactlyTheSectionAndKeyInGb18030) {
+  testing::TempDir dir;
+  std::string ini = SettingsFilePath(dir.path());
+  EXPECT_EQ(ini, dir.path() + "/config.ini");
+  ASSERT_TRUE(WriteSetting(NativeFileSystem(), ini, kSettingsSection, kGameRootKey, "D:\\游戏\\WoWS"));
+  EXPECT_EQ(dir.Read("/config.ini"),
+            kSectionGb + "\r\n" + kKeyGb + "=D:\\\xD3\xCE\xCF\xB7\\WoWS\r\n");
+  EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), "D:\\游戏\\WoWS");
+}
+
+TEST(SettingsFile, RoundTripsTextOutsideGbk) {
+  testing::TempDir dir;
+  std::string ini = SettingsFilePath(dir.path());
+  const std::string root = "E:\\게임\\戰艦世界\\𠀀🎮";
+  ASSERT_TRUE(WriteSetting(NativeFileSystem(), ini, kSettingsSection, kGameRootKey, root));
+  EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), root);
+  EXPECT_EQ(dir.Read("/config.ini").find("\xEF\xBB\xBF"), std::string::npos) << "no BOM";
+}
+
+TEST(SettingsFile, MissingFileSectionOrKeyReadsEmpty) {
+  testing::TempDir dir;
+  EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), "");
+  dir.WriteFile("/config.ini", "[other]\r\n" + kKeyGb + "=C:\\x\r\n");
+  EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), "");
+  dir.WriteFile("/config.ini", kSectionGb + "\r\nfoo=bar\r\n");
+  EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), "");
+}
+
+TEST(IniRewrite, ReplacesOnlyTheOneLineAndKeepsEveryOtherByte) {
+  const std::string before = "; written by hand\r\n[Window]\r\nX=10\r\n" + kSectionGb +
+                             "\r\nlang=zh\r\n" + kKeyGb + "=C:\\old\r\n\xFF\xFE garbage\r\n[Tail]\r\nk=v";
+  std::string after;
+  ASSERT_TRUE(IniWithValue(before, "设置", "游戏路径", "D:\\新", after));
+  std::string expected = before;
+  expected.replace(expected.find("C:\\old"), 6, Gb("D:\\新"));
+  EXPECT_EQ(after, expected);
+}
+
+TEST(IniRewrite, AddsMissingKeyInsideItsSectionUsingTheFileLineEnds) {
+  const std::string before = kSectionGb + "\nlang=zh\n[Tail]\nk=v\n";
+  std::string after;
+  ASSERT_TRUE(IniWithValue(before, "设置", "游戏路径", "C:\\g", after));
+  EXPECT_EQ(after, kSectionGb + "\nlang=zh\n" + kKeyGb + "=C:\\g\n[Tail]\nk=v\n");
+}
+
+TEST(IniRewrite, AppendsMissingSectionAfterALastLineWithoutLineEnd) {
+  std::string after;
+  ASSERT_TRUE(IniWithValue("[a]\r\nb=c", "设置", "游戏路径", "C:\\g", after));
+  EXPECT_EQ(after, "[a]\r\nb=c\r\n" + kSectionGb + "\r\n" + kKeyGb + "=C:\\g\r\n");
+}
+
+TEST(IniRewrite, RefusesAValueThatWouldBreakTheLine) {
+  std::string after;
+  EXPECT_FALSE(IniWithValue("", "设置", "游戏路径", "C:\\a\r\n[x]", after));
+}
+
+TEST(IniRead, ToleratesBomBlanksLfAndGarbage) {
+  EXPECT_EQ(IniValue("\xEF\xBB\xBF[设置]\n  游戏路径 =  C:\\Games\\WoWS  \n", "设置", "游戏路径"),
+            "C:\\Games\\WoWS");
+  EXPECT_EQ(IniValue("\x81\x30\xFF\n\x00\x01\n" + kSectionGb + "\r\n\xFE\xFE\r\n" + kKeyGb + "=X\r\n",
+                     "设置", "游戏路径"),
+            "X");
+  EXPECT_EQ(IniValue("[SETTINGS]\nPath=1\n", "settings", "path"), "1") << "ASCII case is ignored";
+  EXPECT_EQ(IniValue(kSectionGb + "\r\n;" + kKeyGb + "=commented\r\n", "设置", "游戏路径"), "");
+}
+
+TEST(IniRewrite, KeepsAUtf8FileWithBomInUtf8) {
+  const std::string before = "\xEF\xBB\xBF[设置]\r\n注释=中文\r\n";
+  std::string after;
+  ASSERT_TRUE(IniWithValue(before, "设置", "游戏路径", "C:\\游戏", after));
+  EXPECT_EQ(after, before + "游戏路径=C:\\游戏\r\n");
+  EXPECT_EQ(IniValue(after, "设置", "游戏路径"), "C:\\游戏");
+}
+
+TEST(SettingsFile, RewriteLeavesNoTemporaryFileBehind) {
+  testing::TempDir dir;
+  std::string ini = SettingsFilePath(dir.path());
+  ASSERT_TRUE(WriteSetting(NativeFileSystem(), ini, "设置", "游戏路径", "C:\\a"));
+  ASSERT_TRUE(WriteSetting(NativeFileSystem(), ini, "设置", "游戏路径", "C:\\b"));
+  auto items = NativeFileSystem().ListFolder(dir.path());
+  ASSERT_TRUE(items);
+  ASSERT_EQ(items->size(), 1u);
+  EXPECT_EQ(items->front().name, "config.ini");
+  EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), "C:\\b");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,56 @@
+// The native file system with faults on chosen paths: deletes that fail as they do
+// for a file the running game holds open, moves that fail, and a log of probes.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace velmora::testing {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  explicit FaultyFileSystem(FileSystem& inner = NativeFileSystem()) : inner_(inner) {}
+
+  std::set<std::string> lockedPaths;  // delete/move/write on these fail (paths as given)
+  std::vector<std::string> probed;    // every path handed to Kind()
+  bool failFolderCreation = false;
+
+  PathKind Kind(const std::string& p) override {
+    probed.push_back(p);
+    return inner_.Kind(p);
+  }
+  std::optional<uint64_t> FileSize(const std::string& p) override { return inner_.FileSize(p); }
+  bool ReadFile(const std::string& p, std::string& b) override { return inner_.ReadFile(p, b); }
+  bool WriteFileAtomic(const std::string& p, std::string_view b) override {
+    return !Locked(p) && inner_.WriteFileAtomic(p, b);
+  }
+  std::unique_ptr<OutputFile> OpenForWrite(const std::string& p, bool append) override {
+    return Locked(p) ? nullptr : inner_.OpenForWrite(p, append);
+  }
+  bool DeleteFile(const std::string& p) override { return !Locked(p) && inner_.DeleteFile(p); }
+  bool DeleteTree(const std::string& p) override { return !Locked(p) && inner_.DeleteTree(p); }
+  bool CreateFolders(const std::string& p) override {
+    return !failFolderCreation && inner_.CreateFolders(p);
+  }
+  bool MoveReplace(const std::string& from, const std::string& to) override {
+    return !Locked(from) && !Locked(to) && inner_.MoveReplace(from, to);
+  }
+  bool SetModifiedTime(const std::string& p, const LocalTime& t) override {
+    return inner_.SetModifiedTime(p, t);
+  }
+  std::optional<LocalTime> ModifiedTime(const std::string& p) override { return inner_.ModifiedTime(p); }
+  bool SetReadOnly(const std::string& p, bool ro) override { return inner_.SetReadOnly(p, ro); }
+  std::optional<std::vector<FolderItem>> ListFolder(const std::string& p) override {
+    return inner_.ListFolder(p);
+  }
+  std::optional<uint64_t> FreeSpace(const std::string& p) override { return inner_.FreeSpace(p); }
+
+ private:
+  bool Locked(const std::string& p) const { return lockedPaths.count(p) > 0; }
+  FileSystem& inner_;
+};
+
+}  // namespace velmora::testing
