@@ -1,0 +1,265 @@
+#include "net/HttpDownloader.h"
+
+#include <charconv>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+namespace wi = wininet;
+
+constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+
+constexpr const char* kConnecting = "正在连接Internet";
+constexpr const char* kConnected = "Internet连接已建立";
+constexpr const char* kRangeHonoured = "服务器支持网络续传";
+constexpr const char* kRangeIgnored = "服务器不支持网络续传";
+constexpr const char* kReading = "开始下载";
+constexpr const char* kFinished = "下载完毕";
+constexpr const char* kCancelled = "已取消下载";
+constexpr const char* kWaiting = "等待下载";  // the page's text before any download
+
+// The three header lines, byte for byte, as the tool server has always seen them.
+std::string RequestHeaders(uint64_t offset) {
+  return "Accept:  */*\r\nrange:bytes=" + std::to_string(offset) + "-\r\nContent-Length: 0\r\n";
+}
+
+std::optional<uint64_t> ParseLength(const std::string& text) {
+  uint64_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+int QueryStatus(const WinInetApi& api, wi::HINTERNET request) {
+  wi::DWORD status = 0;
+  wi::DWORD size = sizeof status;
+  if (!api.HttpQueryInfoA(request, wi::kQueryStatusCode | wi::kQueryFlagNumber, &status, &size,
+                          nullptr)) {
+    return 0;
+  }
+  return static_cast<int>(status);
+}
+
+// The answer's Content-Length as the text WinINet gives; empty when there is none
+// (a chunked answer).
+std::string QueryLengthText(const WinInetApi& api, wi::HINTERNET request) {
+  char text[32] = {};
+  wi::DWORD size = sizeof text;
+  if (!api.HttpQueryInfoA(request, wi::kQueryContentLength, text, &size, nullptr)) return {};
+  return std::string(text, size < sizeof text ? size : sizeof text - 1);
+}
+
+// Clears the busy mark however the download ends.
+class RunningMark {
+ public:
+  explicit RunningMark(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningMark() { flag_ = false; }
+  RunningMark(const RunningMark&) = delete;
+  RunningMark& operator=(const RunningMark&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+std::string TempFilePath(const std::string& folder, uint32_t number) {
+  bool endsWithSeparator = !folder.empty() && folder.back() == '\\';
+  return folder + (endsWithSeparator ? "~~" : "\\~~") + std::to_string(number) + ".tmp";
+}
+
+HttpDownloader::HttpDownloader(const WinInetApi& api, FileSystem& fs, std::string host,
+                               uint16_t port, std::string tempFolder, DownloadSettings settings)
+    : api_(api),
+      fs_(fs),
+      host_(std::move(host)),
+      port_(port),
+      tempFolder_(std::move(tempFolder)),
+      settings_(std::move(settings)) {
+  if (!settings_.drawNumber) {
+    settings_.drawNumber = [engine = std::mt19937(std::random_device{}())]() mutable {
+      return static_cast<uint32_t>(engine());
+    };
+  }
+  if (settings_.bufferSize == 0) settings_.bufferSize = 64 * 1024;
+}
+
+std::string HttpDownloader::Download(const std::string& object, bool resume, DownloadView& view) {
+  // The page lets window messages run between pieces; a second press must not
+  // start a download inside the running one, nor disturb its state.
+  if (running_) return {};
+  RunningMark mark(running_);
+  report_ = {};
+
+  uint64_t offset = PrepareTempFile(object, resume);
+  Step step = Attempt(object, offset, view);
+  if (step == Step::AskAgainFromStart) {
+    // The held bytes cannot be continued (the server refused the range, as it does
+    // for a file that is already complete): drop them and ask once for the whole file.
+    fs_.RemoveFile(tempFile_);
+    totalSizeText_.clear();
+    step = Attempt(object, 0, view);
+    if (step == Step::AskAgainFromStart) step = Fail(DownloadOutcome::ErrorStatus);
+  }
+  if (step != Step::Done) {
+    if (report_.outcome != DownloadOutcome::Cancelled) view.SetStatus(kWaiting);
+    return {};
+  }
+
+  view.SetStatus(kFinished);
+  std::string content;
+  if (!fs_.ReadFile(tempFile_, content)) {
+    report_.outcome = DownloadOutcome::FileFailed;
+    return {};
+  }
+  fs_.RemoveFile(tempFile_);
+  tempFile_.clear();
+  tempFileObject_.clear();
+  report_.outcome = DownloadOutcome::Completed;
+  return content;
+}
+
+uint64_t HttpDownloader::PrepareTempFile(const std::string& object, bool resume) {
+  // Partial data continues only the object it came from; another object's bytes in
+  // front of this one would make a corrupt archive.
+  if (resume && !tempFile_.empty() && tempFileObject_ == object) {
+    return fs_.FileSize(tempFile_).value_or(0);
+  }
+  if (!tempFile_.empty()) fs_.RemoveFile(tempFile_);
+  tempFile_ = DrawTempFile();
+  tempFileObject_ = object;
+  totalSizeText_.clear();
+  return 0;
+}
+
+std::string HttpDownloader::DrawTempFile() {
+  // A random number, drawn again while it names a file left by another run.
+  std::string path = TempFilePath(tempFolder_, settings_.drawNumber());
+  for (int i = 0; i < 16 && fs_.Kind(path) != PathKind::Missing; ++i) {
+    path = TempFilePath(tempFolder_, settings_.drawNumber());
+  }
+  return path;
+}
+
+HttpDownloader::Step HttpDownloader::Fail(DownloadOutcome outcome, uint32_t error) {
+  report_.outcome = outcome;
+  report_.error = error;
+  return Step::Failed;
+}
+
+HttpDownloader::Step HttpDownloader::Attempt(const std::string& object, uint64_t offset,
+                                             DownloadView& view) {
+  ++report_.attempts;
+  report_.resumeOffset = offset;
+  report_.status = 0;
+  report_.received = 0;
+
+  view.SetStatus(kConnecting);
+  InternetHandle internet(api_, api_.InternetOpenA(kUserAgent, wi::kOpenTypePreconfig, nullptr,
+                                                   nullptr, 0));
+  if (!internet) return Fail(DownloadOutcome::ConnectFailed, api_.GetLastError());
+  InternetHandle connection(api_, api_.InternetConnectA(internet.Get(), host_.c_str(), port_,
+                                                        nullptr, nullptr, wi::kServiceHttp, 0, 0));
+  if (!connection) return Fail(DownloadOutcome::ConnectFailed, api_.GetLastError());
+  // Never from the system cache: a cached copy and a range of the live file do not
+  // mix. The archive is not written to the cache either, it is ours to keep.
+  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagKeepConnection |
+                          wi::kFlagNoUi;
+  InternetHandle request(api_, api_.HttpOpenRequestA(connection.Get(), "GET", object.c_str(),
+                                                     "HTTP/1.1", nullptr, nullptr, flags, 0));
+  if (!request) return Fail(DownloadOutcome::ConnectFailed, api_.GetLastError());
+
+  // Bounded waits, so a dead or stalled server fails instead of freezing the page.
+  // Set on the request handle itself, which every WinINet honours.
+  wi::DWORD connectTimeout = settings_.connectTimeoutMs;
+  wi::DWORD receiveTimeout = settings_.receiveTimeoutMs;
+  api_.InternetSetOptionA(request.Get(), wi::kOptionConnectTimeout, &connectTimeout,
+                          sizeof connectTimeout);
+  api_.InternetSetOptionA(request.Get(), wi::kOptionSendTimeout, &receiveTimeout,
+                          sizeof receiveTimeout);
+  api_.InternetSetOptionA(request.Get(), wi::kOptionReceiveTimeout, &receiveTimeout,
+                          sizeof receiveTimeout);
+
+  const std::string headers = RequestHeaders(offset);
+  if (!api_.HttpSendRequestA(request.Get(), headers.data(), static_cast<wi::DWORD>(headers.size()),
+                             nullptr, 0)) {
+    return Fail(DownloadOutcome::SendFailed, api_.GetLastError());
+  }
+  view.SetStatus(kConnected);
+
+  const int status = QueryStatus(api_, request.Get());
+  report_.status = status;
+  const bool rangeHonoured = status == 206;
+  view.SetStatus(rangeHonoured ? kRangeHonoured : kRangeIgnored);
+  if (status == 416 && offset > 0) return Step::AskAgainFromStart;
+  // An error page is never an archive; the held bytes stay for a later resume.
+  if (status != 200 && status != 206) return Fail(DownloadOutcome::ErrorStatus);
+  if (!rangeHonoured) offset = 0;  // the answer is the whole file: the held bytes go
+
+  const std::string lengthText = QueryLengthText(api_, request.Get());
+  const std::optional<uint64_t> length = ParseLength(lengthText);
+  if (offset == 0) totalSizeText_ = lengthText;
+  uint64_t total = ParseLength(totalSizeText_).value_or(0);
+  if (total == 0 && length) total = offset + *length;  // first attempt told no length
+
+  view.SetStatus(kReading);
+  report_.resumeOffset = offset;
+  Step step = ReadBody(request.Get(), offset, rangeHonoured, total, view);
+  if (step != Step::Done) return step;
+  // A clean end before the announced length is a dropped connection, not a file.
+  if (length && report_.received != *length) return Fail(DownloadOutcome::Truncated);
+  return Step::Done;
+}
+
+HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t offset, bool append,
+                                              uint64_t total, DownloadView& view) {
+  std::unique_ptr<OutputFile> file = fs_.OpenForWrite(tempFile_, append);
+  if (!file) return Fail(DownloadOutcome::FileFailed);
+
+  std::vector<char> buffer(settings_.bufferSize);
+  RateMeter rate(settings_.clock);
+  rate.Start(offset);
+  int shownPercent = -1;
+  std::string shownRate;
+  auto showRate = [&](std::optional<double> bytesPerSecond) {
+    if (!bytesPerSecond) return;
+    std::string text = KilobyteFigure(*bytesPerSecond);
+    if (text != shownRate) view.SetRate(text);
+    shownRate = text;
+  };
+
+  uint64_t& received = report_.received;
+  for (;;) {
+    wi::DWORD got = 0;
+    if (!api_.InternetReadFile(request, buffer.data(), static_cast<wi::DWORD>(buffer.size()),
+                               &got)) {
+      uint32_t error = api_.GetLastError();
+      file->Close();
+      return Fail(DownloadOutcome::ReadFailed, error);
+    }
+    if (got == 0) break;
+    if (!file->Write(buffer.data(), got)) return Fail(DownloadOutcome::FileFailed);
+    received += got;
+    // The percentage counts the bytes held from before, so a resume carries on
+    // where the bar stopped.
+    int percent = Percent(offset + received, total);
+    if (percent != shownPercent) view.SetProgress(percent);
+    shownPercent = percent;
+    showRate(rate.Sample(offset + received));
+    if (!view.KeepGoing()) {
+      file->Close();
+      view.SetStatus(kCancelled);
+      return Fail(DownloadOutcome::Cancelled);
+    }
+  }
+  if (!file->Close()) return Fail(DownloadOutcome::FileFailed);
+  showRate(rate.Finish(offset + received));
+  if (shownPercent != 100 && (total == 0 || offset + received >= total)) view.SetProgress(100);
+  return Step::Done;
+}
+
+}  // namespace velmora

@@ -1,0 +1,93 @@
+// The plug-in archive download: one HTTP/1.1 GET through WinINet with a byte-range
+// line that starts at the size of the temporary file kept from an earlier,
+// unfinished attempt of the same object. Runs on the interface thread and writes
+// its state texts, percentage and rate into the page as it goes.
+//
+// One instance lives for the whole program: it holds the two program-wide slots,
+// the temporary file (with the object it belongs to) and the total size.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "net/ArchiveDownloader.h"
+#include "net/Progress.h"
+#include "net/WinInetApi.h"
+#include "platform/FileSystem.h"
+
+namespace velmora {
+
+// Why the last download ended; for diagnostics (the page shows none of it). A
+// call made while a download runs returns empty at once and reports nothing.
+enum class DownloadOutcome {
+  None,
+  Completed,
+  Cancelled,      // the page asked to stop; the partial data is kept
+  ConnectFailed,  // InternetOpenA, InternetConnectA or HttpOpenRequestA failed
+  SendFailed,     // no answer: refused, reset, timed out
+  ErrorStatus,    // the server answered with something other than 200 or 206
+  ReadFailed,     // a read of the body failed (reset, time-out); partial data kept
+  Truncated,      // the body ended before its announced length; partial data kept
+  FileFailed,     // the temporary file could not be written or read back
+};
+
+struct DownloadReport {
+  DownloadOutcome outcome = DownloadOutcome::None;
+  int status = 0;            // HTTP status of the last answer, 0 when none came
+  uint32_t error = 0;        // GetLastError of the failing WinINet call
+  uint64_t resumeOffset = 0;  // the range start of the last request
+  uint64_t received = 0;      // body bytes of the last answer
+  int attempts = 0;           // requests sent (a refused resume is asked once more from 0)
+};
+
+struct DownloadSettings {
+  MillisecondClock clock = SteadyClock();
+  std::function<uint32_t()> drawNumber;  // the number in the temporary file's name; random when empty
+  uint32_t connectTimeoutMs = 5000;
+  uint32_t receiveTimeoutMs = 20000;
+  uint32_t bufferSize = 64 * 1024;
+};
+
+// "<folder>\~~<number>.tmp" with exactly one backslash before "~~", whether or not
+// the folder text ends with one.
+std::string TempFilePath(const std::string& folder, uint32_t number);
+
+class HttpDownloader final : public ArchiveDownloader {
+ public:
+  // tempFolder: the value of the environment variable "tmp".
+  HttpDownloader(const WinInetApi& api, FileSystem& fs, std::string host, uint16_t port,
+                 std::string tempFolder, DownloadSettings settings = {});
+
+  std::string Download(const std::string& object, bool resume, DownloadView& view) override;
+
+  const DownloadReport& LastReport() const { return report_; }
+  const std::string& TempFile() const { return tempFile_; }
+  const std::string& TempFileObject() const { return tempFileObject_; }
+  const std::string& TotalSizeText() const { return totalSizeText_; }
+
+ private:
+  enum class Step { Done, Failed, AskAgainFromStart };
+
+  uint64_t PrepareTempFile(const std::string& object, bool resume);
+  std::string DrawTempFile();
+  Step Attempt(const std::string& object, uint64_t offset, DownloadView& view);
+  Step Fail(DownloadOutcome outcome, uint32_t error = 0);
+  Step ReadBody(wininet::HINTERNET request, uint64_t offset, bool append, uint64_t total,
+                DownloadView& view);
+
+  const WinInetApi& api_;
+  FileSystem& fs_;
+  std::string host_;
+  uint16_t port_;
+  std::string tempFolder_;
+  DownloadSettings settings_;
+
+  std::string tempFile_;        // empty, or the file an unfinished download continues
+  std::string tempFileObject_;  // the object whose bytes tempFile_ holds
+  std::string totalSizeText_;   // body length of the answer that started at byte 0
+  DownloadReport report_;
+  bool running_ = false;
+};
+
+}  // namespace velmora
