@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "platform/Encoding.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempDir.h"
+#include "support/ZipWriter.h"
+#include "zip/ZipUnit.h"
+
+namespace velmora {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::TempDir;
+using testing::ZipWriter;
+
+// Every file below a folder with its content; folders as "<dir>".
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> tree;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    std::string rel = std::filesystem::relative(e.path(), root).string();
+    if (e.is_directory()) {
+      tree[rel] = "<dir>";
+    } else {
+      std::string bytes;
+      NativeFileSystem().ReadFile(e.path().string(), bytes);
+      tree[rel] = bytes.size() > 40 ? bytes.substr(0, 40) + "...(" + std::to_string(bytes.size()) + ")" : bytes;
+    }
+  }
+  return tree;
+}
+
+class ZipUnitTest : public ::testing::Test {
+ protected:
+  ZipUnitTest() {
+    game.WriteFile("\\WorldOfWarships.exe", "game");
+    game.WriteFile("\\profile\\icons.xml", "old icons");
+    game.WriteFile("\\profile\\gui\\battle_stats.xml", "old stats");
+  }
+
+  UnpackResult Unpack(const ZipWriter& zip, FileSystem& fs = NativeFileSystem()) {
+    archives.WriteFile("\\p.zip", zip.Build());
+    ZipUnit unit(fs);
+    unit.SetProgressHandler([this](const UnpackProgress& p) {
+      events.push_back(p);
+      return events.size() != stopAfter;
+    });
+    return unit.Unpack(archives.Join("\\p.zip"), game.path());
+  }
+
+  // A harmless first entry, so a refusal is seen to cover the whole archive.
+  ZipWriter WithGoodEntry() {
+    ZipWriter zip;
+    zip.Add("profile/icons.xml", "new icons");
+    return zip;
+  }
+
+  TempDir game, archives;
+  std::vector<UnpackProgress> events;
+  size_t stopAfter = 0;
+};
+
+TEST_F(ZipUnitTest, UnpacksNestedFoldersAndReplacesFiles) {
+  ZipWriter zip;
+  zip.Add("profile/");
+  zip.Add("profile/gui/flash/battle_stats.swf", std::string(100000, 's'));
+  zip.Add("profile\\gui\\battle_stats.xml", "new stats").Stored();
+  zip.Add("profile/particles/trails/");
+  zip.Add("profile/icons.xml", "");
+  ASSERT_EQ(Unpack(zip), UnpackResult::Done);
+
+  EXPECT_EQ(game.Read("\\profile\\gui\\flash\\battle_stats.swf"), std::string(100000, 's'));
+  EXPECT_EQ(game.Read("\\profile\\gui\\battle_stats.xml"), "new stats");
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "");
+  EXPECT_TRUE(std::filesystem::is_directory(game.path() + "/profile/particles/trails"));
+  EXPECT_EQ(game.Read("\\WorldOfWarships.exe"), "game");
+  EXPECT_FALSE(game.Exists("\\velmora-unpack~"));
+}
+
+TEST_F(ZipUnitTest, ReplacesReadOnlyFilesAndSetsArchiveTimes) {
+  NativeFileSystem().SetReadOnly(game.Join("\\profile\\icons.xml"), true);
+  ZipWriter zip;
+  LocalTime stamp{2019, 5, 6, 7, 8, 10};
+  zip.Add("profile/icons.xml", "new icons").time = stamp;
+  zip.Add("profile/new/minimap.swf", "m").time = LocalTime{2001, 12, 31, 23, 59, 58};
+  ASSERT_EQ(Unpack(zip), UnpackResult::Done);
+
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "new icons");
+  auto t = NativeFileSystem().ModifiedTime(game.Join("\\profile\\icons.xml"));
+  ASSERT_TRUE(t);
+  EXPECT_EQ(std::tie(t->year, t->month, t->day, t->hour, t->minute, t->second),
+            std::tie(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second));
+  auto t2 = NativeFileSystem().ModifiedTime(game.Join("\\profile\\new\\minimap.swf"));
+  ASSERT_TRUE(t2);
+  EXPECT_EQ(t2->year, 2001);
+  EXPECT_EQ(t2->second, 58);
+}
+
+TEST_F(ZipUnitTest, NamesInGbkUtf8AndUnicodeField) {
+  std::string gbk;
+  ASSERT_TRUE(Utf8ToGb18030("profile/texts/舰名.mo", gbk));
+  ZipWriter zip;
+  zip.Add(gbk, "gbk");
+  zip.Add("profile/图标.swf", "utf8").Utf8();
+  zip.Add("profile/x.swf", "field").centralExtra = ZipWriter::UnicodePathExtra("profile/x.swf", "profile/彩字.swf");
+  ASSERT_EQ(Unpack(zip), UnpackResult::Done);
+  EXPECT_EQ(game.Read("\\profile\\texts\\舰名.mo"), "gbk");
+  EXPECT_EQ(game.Read("\\profile\\图标.swf"), "utf8");
+  EXPECT_EQ(game.Read("\\profile\\彩字.swf"), "field");
+  EXPECT_FALSE(game.Exists("\\profile\\x.swf"));
+}
+
+TEST_F(ZipUnitTest, RaisesProgressAfterEachEntryAndStopsWhenAsked) {
+  ZipWriter zip;
+  zip.Add("profile/a.xml", "a");
+  zip.Add("profile/b/");
+  zip.Add("profile/icons.xml", "new icons");
+  ASSERT_EQ(Unpack(zip), UnpackResult::Done);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].done, 1);
+  EXPECT_EQ(events[0].total, 3);
+  EXPECT_EQ(events[0].percent, 33);
+  EXPECT_EQ(events[1].percent, 66);
+  EXPECT_EQ(events[2].done, 3);
+  EXPECT_EQ(events[2].percent, 100);
+
+  // Stopping, even at the last entry, leaves the game folder as it was.
+  events.clear();
+  stopAfter = 3;
+  auto before = Snapshot(game.path());
+  zip.Add("profile/c.xml", "c");
+  EXPECT_EQ(Unpack(zip), UnpackResult::Stopped);
+  EXPECT_EQ(events.size(), 3u);
+  EXPECT_EQ(Snapshot(game.path()), before);
+}
+
+TEST_F(ZipUnitTest, WritesNothingWithoutArchiveOrPaths) {
+  ZipUnit unit(NativeFileSystem());
+  std::string missingTarget = game.Join("\\sub");
+  EXPECT_EQ(unit.Unpack(archives.Join("\\none.zip"), missingTarget), UnpackResult::NoArchive);
+  archives.WriteFile("\\p.zip", WithGoodEntry().Build());
+  EXPECT_EQ(unit.Unpack("", game.path()), UnpackResult::NoArchive);
+  EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), ""), UnpackResult::NoArchive);
+  EXPECT_EQ(unit.Unpack(archives.path(), game.path()), UnpackResult::NoArchive);  // a folder
+  EXPECT_FALSE(game.Exists("\\sub"));
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons");
+
+  // The target folder is created when missing.
+  EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), game.Join("\\new\\root")), UnpackResult::Done);
+  EXPECT_EQ(game.Read("\\new\\root\\profile\\icons.xml"), "new icons");
+}
+
+TEST_F(ZipUnitTest, HostileEntriesChangeNothing) {
+  auto before = Snapshot(game.path());
+  auto outsideBefore = Snapshot(archives.path());
+  for (const char* name : {"../escaped.txt", "profile/../../escaped.txt", "/tmp/velmora-escaped", "C:\\escaped",
+                           "\\\\server\\share\\x", "profile/CON", "nul.xml", "COM1.txt",
+                           "velmora-unpack~/x"}) {
+    ZipWriter zip = WithGoodEntry();
+    zip.Add(name, "evil");
+    EXPECT_EQ(Unpack(zip), UnpackResult::Hostile) << name;
+    EXPECT_EQ(Snapshot(game.path()), before) << name;
+  }
+  ZipWriter link = WithGoodEntry();
+  link.Add("profile/gui", "/etc").UnixLink();
+  EXPECT_EQ(Unpack(link), UnpackResult::Hostile);
+  EXPECT_EQ(Snapshot(game.path()), before);
+  EXPECT_TRUE(events.empty());  // refused before the first entry was unpacked
+  EXPECT_EQ(Snapshot(archives.path()).size(), outsideBefore.size() + 1);  // only p.zip
+}
+
+TEST_F(ZipUnitTest, LinkInsideTheTargetIsNotFollowed) {
+  TempDir outside;
+  outside.WriteFile("\\keep.txt", "keep");
+  std::filesystem::create_directory_symlink(outside.path(), game.path() + "/profile/gui/flash");
+  ZipWriter zip = WithGoodEntry();
+  zip.Add("profile/gui/flash/keep.txt", "evil");
+  EXPECT_EQ(Unpack(zip), UnpackResult::Hostile);
+  EXPECT_EQ(outside.Read("\\keep.txt"), "keep");
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons");
+}
+
+TEST_F(ZipUnitTest, CorruptArchivesChangeNothing) {
+  auto before = Snapshot(game.path());
+  auto expectUnchanged = [&](const std::string& bytes, const char* what) {
+    archives.WriteFile("\\p.zip", bytes);
+    ZipUnit unit(NativeFileSystem());
+    EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), game.path()), UnpackResult::Corrupt) << what;
+    EXPECT_EQ(Snapshot(game.path()), before) << what;
+  };
+
+  ZipWriter badCrc = WithGoodEntry();
+  badCrc.Add("profile/gui/battle_stats.xml", "new stats").statedCrc = 0x12345678;
+  expectUnchanged(badCrc.Build(), "bad checksum");
+
+  ZipWriter shortData = WithGoodEntry();
+  shortData.Add("profile/b.xml", "short").statedSize = 500;
+  expectUnchanged(shortData.Build(), "stated size larger than the data");
+
+  ZipWriter longData = WithGoodEntry();
+  longData.Add("profile/b.xml", std::string(5000, 'x')).statedSize = 10;
+  expectUnchanged(longData.Build(), "more data than stated");
+
+  std::string whole = WithGoodEntry().Build();
+  // Noise does not deflate, so the damage lands in the member's data while
+  // the headers and the central directory stay intact.
+  std::string noise(300000, '\0');
+  uint32_t seed = 1;
+  for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+  ZipWriter big = WithGoodEntry();
+  big.Add("profile/big.bin", noise);
+  std::string holed = big.Build();
+  holed.replace(150000, 400, 400, '\0');
+  expectUnchanged(holed, "damaged data");
+  expectUnchanged(whole.substr(0, whole.size() - 10), "truncated");
+  expectUnchanged("PK\x03\x04 this is not a zip archive at all", "not a zip");
+  expectUnchanged("", "empty file");
+
+  ZipWriter conflict;
+  conflict.Add("profile/a", "file");
+  conflict.Add("profile/a/b", "below a file");
+  expectUnchanged(conflict.Build(), "a file and a folder of one name");
+}
+
+class SmallDisk : public FaultyFileSystem {
+ public:
+  std::optional<uint64_t> FreeSpace(const std::string&) override { return 1 << 20; }
+};
+
+TEST_F(ZipUnitTest, EntriesLargerThanTheFreeSpaceFailCleanly) {
+  auto before = Snapshot(game.path());
+  SmallDisk disk;
+  ZipWriter bomb = WithGoodEntry();
+  bomb.Add("profile/bomb.bin", "tiny").statedSize = 0xF0000000u;
+  EXPECT_EQ(Unpack(bomb, disk), UnpackResult::NoSpace);
+  ZipWriter many = WithGoodEntry();
+  for (int i = 0; i < 3; ++i) many.Add("profile/" + std::to_string(i), "x").statedSize = 400000;
+  EXPECT_EQ(Unpack(many, disk), UnpackResult::NoSpace);
+  EXPECT_EQ(Snapshot(game.path()), before);
+
+  // A real bomb: 64 MB of zeros stated as a few bytes stops at the stated size.
+  ZipWriter real = WithGoodEntry();
+  real.Add("profile/bomb.bin", std::string(64 << 20, '\0')).statedSize = 16;
+  EXPECT_EQ(Unpack(real), UnpackResult::Corrupt);
+  EXPECT_EQ(Snapshot(game.path()), before);
+}
+
+TEST_F(ZipUnitTest, FileHeldOpenLeavesEveryFileAsItWas) {
+  auto before = Snapshot(game.path());
+  FaultyFileSystem fs;
+  fs.lockedPaths.insert(game.path() + "\\profile\\gui\\battle_stats.xml");
+  ZipWriter zip;
+  zip.Add("profile/icons.xml", "new icons");
+  zip.Add("profile/new/a.xml", "a");
+  zip.Add("profile/gui/battle_stats.xml", "new stats");
+  zip.Add("profile/z.xml", "z");
+  EXPECT_EQ(Unpack(zip, fs), UnpackResult::InUse);
+  EXPECT_EQ(Snapshot(game.path()), before);
+}
+
+TEST_F(ZipUnitTest, CleansUpTheStagingLeftByACrash) {
+  game.WriteFile("\\velmora-unpack~\\0", "half written");
+  ZipWriter zip = WithGoodEntry();
+  ASSERT_EQ(Unpack(zip), UnpackResult::Done);
+  EXPECT_FALSE(game.Exists("\\velmora-unpack~"));
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "new icons");
+}
+
+}  // namespace
+}  // namespace velmora

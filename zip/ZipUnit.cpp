@@ -1,0 +1,267 @@
+#include "zip/ZipUnit.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "zip/EntryName.h"
+#include "zip/ZipReader.h"
+
+namespace velmora {
+namespace {
+
+constexpr unsigned kReadBuffer = 256 * 1024;
+
+struct PlannedEntry {
+  EntryPath path;
+  std::string relative;  // below the target, "\"-separated
+  uint64_t size = 0;
+  std::optional<LocalTime> time;
+  unz64_file_pos position{};
+  std::string staged;  // where its data waits in the staging folder
+};
+
+// A file put into place, and where the file it replaced was kept.
+struct Placement {
+  std::string final;
+  std::string backup;  // empty when nothing was there
+  bool placed = false;
+};
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// A DOS date and time as minizip unpacked it; none when the fields are out of range.
+std::optional<LocalTime> TimeOf(const tm_unz& t) {
+  LocalTime lt{static_cast<int>(t.tm_year), static_cast<int>(t.tm_mon) + 1, static_cast<int>(t.tm_mday),
+               static_cast<int>(t.tm_hour), static_cast<int>(t.tm_min), static_cast<int>(t.tm_sec)};
+  if (lt.year < 1980 || lt.month < 1 || lt.month > 12 || lt.day < 1 || lt.day > 31 || lt.hour > 23 ||
+      lt.minute > 59 || lt.second > 59) {
+    return std::nullopt;
+  }
+  return lt;
+}
+
+// The folder names every entry needs, parents first, each once.
+std::vector<std::string> FoldersOf(const std::vector<PlannedEntry>& plan) {
+  std::vector<std::string> folders;
+  std::set<std::string> seen;
+  for (const PlannedEntry& e : plan) {
+    std::string prefix;
+    size_t count = e.path.isFolder ? e.path.parts.size() : e.path.parts.size() - 1;
+    for (size_t i = 0; i < count; ++i) {
+      prefix += (i ? "\\" : "") + e.path.parts[i];
+      if (seen.insert(LowerAscii(prefix)).second) folders.push_back(prefix);
+    }
+  }
+  return folders;
+}
+
+class Unpacking {
+ public:
+  Unpacking(FileSystem& fs, const std::string& target, const ZipUnit::ProgressHandler& onProgress)
+      : fs_(fs), target_(target), onProgress_(onProgress), staging_(target + "\\" + std::string(kStagingFolder)) {}
+
+  UnpackResult Run(std::string_view archive) {
+    if (!reader_.Open(archive)) return UnpackResult::Corrupt;
+    UnpackResult r = Plan();
+    if (r == UnpackResult::Done) r = CheckTarget();
+    if (r == UnpackResult::Done) r = Stage();
+    if (r == UnpackResult::Done) r = Commit();
+    CleanUp(r == UnpackResult::Done);
+    return r;
+  }
+
+ private:
+  std::string Below(const std::string& relative) const { return target_ + "\\" + relative; }
+
+  UnpackResult Plan() {
+    ZipEntryInfo info;
+    for (ZipReader::Step s = reader_.First(); s != ZipReader::Step::End; s = reader_.Next()) {
+      if (s == ZipReader::Step::Fault || !reader_.Current(info)) return UnpackResult::Corrupt;
+      if (info.flags & 1) return UnpackResult::Corrupt;  // encrypted: no password to give
+      if (IsLinkEntry(info.versionMadeBy, info.externalAttributes)) return UnpackResult::Hostile;
+      std::optional<std::string> name = DecodeEntryName(info.rawName, info.flags, info.extraField);
+      if (!name) return UnpackResult::Corrupt;
+      std::optional<EntryPath> path = CheckEntryPath(*name);
+      if (!path) return UnpackResult::Hostile;
+      PlannedEntry e;
+      e.relative = path->Joined();
+      e.path = std::move(*path);
+      e.size = e.path.isFolder ? 0 : info.statedSize;
+      e.time = TimeOf(info.time);
+      e.position = info.position;
+      e.staged = staging_ + "\\" + std::to_string(plan_.size());
+      totalSize_ = e.size > UINT64_MAX - totalSize_ ? UINT64_MAX : totalSize_ + e.size;
+      plan_.push_back(std::move(e));
+    }
+    folders_ = FoldersOf(plan_);
+    // "a" as a file and "a\b" below it cannot both be unpacked.
+    std::set<std::string> folderSet;
+    for (const std::string& f : folders_) folderSet.insert(LowerAscii(f));
+    for (const PlannedEntry& e : plan_) {
+      if (!e.path.isFolder && folderSet.count(LowerAscii(e.relative))) return UnpackResult::Corrupt;
+    }
+    return UnpackResult::Done;
+  }
+
+  // What is already below the target: a link anywhere on an entry's way could
+  // lead the entry out of the target; a folder where a file goes cannot be replaced.
+  UnpackResult CheckTarget() {
+    for (const std::string& f : folders_) {
+      PathKind k = fs_.Kind(Below(f));
+      if (k == PathKind::Link) return UnpackResult::Hostile;
+      if (k == PathKind::File) return UnpackResult::WriteFailed;
+    }
+    for (const PlannedEntry& e : plan_) {
+      if (e.path.isFolder) continue;
+      PathKind k = fs_.Kind(Below(e.relative));
+      if (k == PathKind::Link) return UnpackResult::Hostile;
+      if (k == PathKind::Folder) return UnpackResult::WriteFailed;
+    }
+    if (std::optional<uint64_t> free = FreeSpaceNear(target_); free && totalSize_ > *free) {
+      return UnpackResult::NoSpace;
+    }
+    return UnpackResult::Done;
+  }
+
+  std::optional<uint64_t> FreeSpaceNear(std::string path) {
+    while (!path.empty()) {
+      if (fs_.Kind(path) == PathKind::Folder) return fs_.FreeSpace(path);
+      size_t cut = path.find_last_of("\\/");
+      if (cut == std::string::npos || cut == 0) break;
+      path.resize(cut);
+    }
+    return std::nullopt;
+  }
+
+  UnpackResult Stage() {
+    createdTarget_ = fs_.Kind(target_) == PathKind::Missing;
+    if (!fs_.CreateFolders(target_)) return UnpackResult::WriteFailed;
+    if (fs_.Kind(staging_) != PathKind::Missing) fs_.DeleteTree(staging_);  // left by a crash
+    if (!fs_.CreateFolders(staging_)) return UnpackResult::WriteFailed;
+    std::string buffer(kReadBuffer, '\0');
+    const int total = static_cast<int>(plan_.size());
+    for (int done = 0; done < total; ++done) {
+      const PlannedEntry& e = plan_[static_cast<size_t>(done)];
+      if (!e.path.isFolder) {
+        UnpackResult r = Extract(e, buffer);
+        if (r != UnpackResult::Done) return r;
+      }
+      UnpackProgress progress{done + 1, total, static_cast<int>((done + 1) * 100LL / total)};
+      if (onProgress_ && !onProgress_(progress)) return UnpackResult::Stopped;
+    }
+    return UnpackResult::Done;
+  }
+
+  UnpackResult Extract(const PlannedEntry& e, std::string& buffer) {
+    if (!reader_.OpenEntry(e.position)) return UnpackResult::Corrupt;
+    std::unique_ptr<OutputFile> out = fs_.OpenForWrite(e.staged, false);
+    if (!out) {
+      reader_.CloseEntry();
+      return UnpackResult::WriteFailed;
+    }
+    uint64_t written = 0;
+    for (;;) {
+      int n = reader_.Read(buffer.data(), kReadBuffer);
+      if (n == 0) break;
+      if (n < 0) {
+        reader_.CloseEntry();
+        return UnpackResult::Corrupt;
+      }
+      if (!out->Write(buffer.data(), static_cast<size_t>(n))) {
+        reader_.CloseEntry();
+        return UnpackResult::WriteFailed;
+      }
+      written += static_cast<uint64_t>(n);
+    }
+    // The reader stops at the stated size, so a short stream is the one size
+    // fault left to see; the checksum catches the rest.
+    if (!reader_.CloseEntry() || written != e.size) return UnpackResult::Corrupt;
+    if (!out->Close()) return UnpackResult::WriteFailed;
+    if (e.time && !fs_.SetModifiedTime(e.staged, *e.time)) return UnpackResult::WriteFailed;
+    return UnpackResult::Done;
+  }
+
+  UnpackResult Commit() {
+    for (const std::string& f : folders_) {
+      std::string folder = Below(f);
+      if (fs_.Kind(folder) != PathKind::Missing) continue;
+      if (!fs_.CreateFolders(folder)) return Rollback(UnpackResult::WriteFailed);
+      createdFolders_.push_back(folder);
+    }
+    for (size_t i = 0; i < plan_.size(); ++i) {
+      const PlannedEntry& e = plan_[i];
+      if (e.path.isFolder) continue;
+      Placement& p = placements_.emplace_back();
+      p.final = Below(e.relative);
+      PathKind k = fs_.Kind(p.final);
+      if (k == PathKind::File) {
+        // A file the running game holds open cannot be moved aside.
+        std::string backup = staging_ + "\\b" + std::to_string(i);
+        if (!fs_.MoveReplace(p.final, backup)) return Rollback(UnpackResult::InUse);
+        p.backup = backup;
+      } else if (k != PathKind::Missing) {
+        return Rollback(UnpackResult::WriteFailed);
+      }
+      if (!fs_.MoveReplace(e.staged, p.final)) return Rollback(UnpackResult::WriteFailed);
+      p.placed = true;
+    }
+    return UnpackResult::Done;
+  }
+
+  UnpackResult Rollback(UnpackResult why) {
+    for (auto p = placements_.rbegin(); p != placements_.rend(); ++p) {
+      if (p->placed) fs_.RemoveFile(p->final);
+      if (!p->backup.empty()) fs_.MoveReplace(p->backup, p->final);
+    }
+    for (auto f = createdFolders_.rbegin(); f != createdFolders_.rend(); ++f) RemoveIfEmpty(*f);
+    return why;
+  }
+
+  void RemoveIfEmpty(const std::string& folder) {
+    std::optional<std::vector<FolderItem>> items = fs_.ListFolder(folder);
+    if (items && items->empty()) fs_.DeleteTree(folder);
+  }
+
+  void CleanUp(bool done) {
+    if (!keepStaging_ && fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
+    if (!done && createdTarget_) RemoveIfEmpty(target_);
+  }
+
+  FileSystem& fs_;
+  const std::string& target_;
+  const ZipUnit::ProgressHandler& onProgress_;
+  const std::string staging_;
+  ZipReader reader_;
+  std::vector<PlannedEntry> plan_;
+  std::vector<std::string> folders_;
+  uint64_t totalSize_ = 0;
+  bool createdTarget_ = false;
+  bool keepStaging_ = false;
+  std::vector<std::string> createdFolders_;
+  std::vector<Placement> placements_;
+};
+
+}  // namespace
+
+UnpackResult ZipUnit::Unpack(const std::string& archivePath, const std::string& targetFolder) {
+  if (archivePath.empty() || targetFolder.empty()) return UnpackResult::NoArchive;
+  if (fs_.Kind(archivePath) != PathKind::File) return UnpackResult::NoArchive;
+  std::string archive;
+  if (!fs_.ReadFile(archivePath, archive)) return UnpackResult::NoArchive;
+  return UnpackBytes(archive, targetFolder);
+}
+
+UnpackResult ZipUnit::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
+  if (targetFolder.empty()) return UnpackResult::NoArchive;
+  return Unpacking(fs_, targetFolder, onProgress_).Run(archive);
+}
+
+}  // namespace velmora

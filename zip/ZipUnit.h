@@ -1,0 +1,55 @@
+// The zip unit ZIP压缩1 of a plug-in page: unpacks an archive into a folder.
+//
+// All or nothing: every entry is checked before anything is written, the data is
+// staged in a folder below the target (same volume, so placing is a rename) and
+// only when every entry has been read and its checksum matched are the files moved
+// into place, each replaced file kept aside until all are placed. A failure
+// restores what was there; a crash leaves at worst the staging folder, which the
+// next unpacking into that target removes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileSystem.h"
+
+namespace velmora {
+
+enum class UnpackResult {
+  Done,
+  NoArchive,    // a path is empty, or no archive file is there
+  Corrupt,      // not a zip, truncated, a checksum or size that does not match
+  Hostile,      // an entry that would land outside the target, a device or a link
+  NoSpace,      // the entries need more than the target volume has free
+  InUse,        // a file to replace is held open (the game may be running)
+  WriteFailed,  // the target cannot be written
+  Stopped,      // the progress handler asked to stop
+};
+
+struct UnpackProgress {
+  int done = 0;  // entries unpacked so far
+  int total = 0;
+  int percent = 0;
+};
+
+class ZipUnit {
+ public:
+  // Raised after each entry; returning false stops the unpacking (nothing changes).
+  using ProgressHandler = std::function<bool(const UnpackProgress&)>;
+
+  explicit ZipUnit(FileSystem& fs) : fs_(fs) {}
+  void SetProgressHandler(ProgressHandler handler) { onProgress_ = std::move(handler); }
+
+  // Unpacks the archive file into the target folder (created when missing). Names
+  // below the target use "\" (the target's own text is kept as given).
+  UnpackResult Unpack(const std::string& archivePath, const std::string& targetFolder);
+  // The same for archive bytes already in memory.
+  UnpackResult UnpackBytes(std::string_view archive, const std::string& targetFolder);
+
+ private:
+  FileSystem& fs_;
+  ProgressHandler onProgress_;
+};
+
+}  // namespace velmora
