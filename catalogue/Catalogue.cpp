@@ -156,9 +156,10 @@ ArchiveNames ArchiveNamesOf(const CatalogueEntry& entry) {
 }
 
 std::string ForumThreadAddress(std::string_view host, unsigned short port, uint32_t thread) {
-  std::string address = "http://" + std::string(host);
-  if (port != 80) address += ":" + std::to_string(port);
-  return address + "/thread-" + std::to_string(thread) + "-1-1.html";
+  std::string address = "http://";
+  address += host;
+  if (port != 80) address.append(":").append(std::to_string(port));
+  return address.append("/thread-").append(std::to_string(thread)).append("-1-1.html");
 }
 
 std::string ForumThreadAddress(const CatalogueEntry& entry) {

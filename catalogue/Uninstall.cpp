@@ -1,0 +1,51 @@
+#include "catalogue/Uninstall.h"
+
+#include "app/Settings.h"
+#include "catalogue/InstalledTest.h"
+
+namespace velmora {
+namespace {
+
+// Deletes one path of a removal set; true when nothing is left there afterwards.
+bool Remove(FileSystem& fs, const GamePath& target) {
+  switch (target.kind) {
+    case PathKind::Missing:
+      return true;  // never installed, or already gone
+    case PathKind::Folder:
+      fs.DeleteTree(target.path);
+      break;
+    case PathKind::File:
+    case PathKind::Link:  // the link itself, never what it points to
+      fs.RemoveFile(target.path);
+      break;
+  }
+  // A partly deleted folder reports failure but may still be there, and the other
+  // way round; only what is left counts.
+  return fs.Kind(target.path) == PathKind::Missing;
+}
+
+}  // namespace
+
+UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const CatalogueEntry& entry,
+                           PluginPageView& page) {
+  if (!IsInstalled(fs, programDir, entry)) {
+    page.ShowMessage(entry.notInstalledText);
+    return UninstallOutcome::NotInstalled;
+  }
+  bool complete = true;
+  for (std::string_view tail : entry.removalSet) {
+    // The game root is read again for every path; a path that cannot be deleted
+    // does not stop the others.
+    complete = Remove(fs, FindBelowGameRoot(fs, ReadGameRoot(fs, programDir), tail)) && complete;
+  }
+  if (!complete) {
+    page.ShowMessage(text::kUninstallIncomplete);
+    ShowInstallState(fs, programDir, entry, page);
+    return UninstallOutcome::PartlyRemoved;
+  }
+  page.ShowMessage(InfoOf(entry.category).uninstalledText);
+  page.SetInstallCaption(text::kInstallCaption);
+  return UninstallOutcome::Removed;
+}
+
+}  // namespace velmora

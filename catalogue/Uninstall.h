@@ -1,0 +1,36 @@
+// Uninstalling a plug-in: deleting, below the game root, the files and folders its
+// catalogue entry names. Runs on the plug-in page's uninstall button 按钮2.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/PluginPageView.h"
+#include "platform/FileSystem.h"
+
+namespace velmora {
+
+namespace text {
+// Something of the plug-in is still there after the removal: most often a file the
+// running game holds open.
+inline constexpr std::string_view kUninstallIncomplete =
+    "部分插件文件无法删除，游戏可能正在运行，请先关闭游戏再卸载插件";
+}  // namespace text
+
+enum class UninstallOutcome {
+  NotInstalled,   // probe path missing: its not-installed text, nothing deleted
+  Removed,        // every path of the removal set is gone
+  PartlyRemoved,  // some path could not be deleted; the user was told so
+};
+
+// Not installed: shows the entry's not-installed text and deletes nothing.
+// Installed: deletes the removal set in order (folders with everything below them,
+// links as links, read-only items too), passing over what is missing, then shows
+// the category's success text and sets the install caption back to "安装". When
+// something could not be deleted the user is told instead, and the caption shows
+// what the installed test now says.
+UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const CatalogueEntry& entry,
+                           PluginPageView& page);
+
+}  // namespace velmora

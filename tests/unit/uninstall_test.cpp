@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/Settings.h"
+#include "catalogue/InstalledTest.h"
+#include "catalogue/Uninstall.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempDir.h"
+
+namespace velmora {
+namespace {
+
+namespace fsys = std::filesystem;
+
+class RecordingPage : public PluginPageView {
+ public:
+  std::vector<std::string> events;
+  void SetInstallCaption(std::string_view c) override { events.push_back("caption:" + std::string(c)); }
+  void ShowMessage(std::string_view text, std::string_view title) override {
+    events.push_back(std::string(title) + ":" + std::string(text));
+  }
+};
+
+// Logs every delete it is asked for, on top of the faults.
+class DeleteLog : public testing::FaultyFileSystem {
+ public:
+  std::vector<std::string> deleted;
+  std::function<void()> onDelete;  // runs after each delete
+  bool RemoveFile(const std::string& p) override { return Logged(p, FaultyFileSystem::RemoveFile(p)); }
+  bool DeleteTree(const std::string& p) override { return Logged(p, FaultyFileSystem::DeleteTree(p)); }
+
+ private:
+  bool Logged(const std::string& p, bool ok) {
+    deleted.push_back(p);
+    if (onDelete) onDelete();
+    return ok;
+  }
+};
+
+const CatalogueEntry& Named(std::string_view name) {
+  for (const CatalogueEntry& e : AllEntries()) {
+    if (e.displayName == name) return e;
+  }
+  throw std::runtime_error("no entry " + std::string(name));
+}
+
+fsys::path Native(const std::string& windowsText) {
+  std::string s = windowsText;
+  for (char& c : s) {
+    if (c == '\\') c = '/';
+  }
+  return s;
+}
+
+struct UninstallTest : ::testing::Test {
+  testing::TempDir program, game, outside;
+  DeleteLog fs;
+  RecordingPage page;
+
+  void SetUp() override { UseGameRoot(game.path()); }
+  void UseGameRoot(const std::string& root) {
+    ASSERT_TRUE(WriteSetting(fs, SettingsFilePath(program.path()), kSettingsSection, kGameRootKey, root));
+  }
+  // What an archive of the entry would leave: every path of its removal set, with
+  // some content in the folders.
+  void Install(const CatalogueEntry& e) {
+    for (std::string_view p : e.removalSet) {
+      if (p.find('.') == std::string_view::npos) {
+        game.WriteFile(std::string(p) + "\\sub\\a.dds", "dds");
+      } else {
+        game.WriteFile(p, "mod");
+      }
+    }
+  }
+  bool Installed(std::string_view name) { return IsInstalled(fs, program.path(), Named(name)); }
+  UninstallOutcome Run(std::string_view name) { return Uninstall(fs, program.path(), Named(name), page); }
+  void Link(const std::string& target, std::string_view tail) {
+    fsys::create_directories(Native(game.Join(tail)).parent_path());
+    fsys::create_directory_symlink(Native(target), Native(game.Join(tail)));
+  }
+};
+
+TEST_F(UninstallTest, InstalledTestReadsTheProbePathsOnly) {
+  for (const CatalogueEntry& e : AllEntries()) EXPECT_FALSE(IsInstalled(fs, program.path(), e)) << e.displayName;
+
+  game.WriteFile("\\profile\\particles\\trails\\blue.xml");  // what 蓝色炮线 brings
+  EXPECT_TRUE(Installed("蓝色炮线"));
+  EXPECT_TRUE(Installed("红色炮线"));
+  EXPECT_TRUE(Installed("AP蓝HE红"));
+  EXPECT_FALSE(Installed("蓝色火焰"));
+  int installed = 0;
+  for (const CatalogueEntry& e : AllEntries()) installed += IsInstalled(fs, program.path(), e);
+  EXPECT_EQ(installed, 3);
+
+  ShowInstallState(fs, program.path(), Named("红色炮线"), page);
+  ShowInstallState(fs, program.path(), Named("蓝色火焰"), page);
+  EXPECT_EQ(page.events, (std::vector<std::string>{"caption:已安装", "caption:安装"}));
+
+  UseGameRoot(game.path() + "\\");  // stored with a trailing backslash
+  EXPECT_TRUE(Installed("蓝色炮线"));
+  UseGameRoot(game.path() + "\\gone");
+  EXPECT_FALSE(Installed("蓝色炮线")) << "game root that does not exist";
+}
+
+TEST_F(UninstallTest, PressingUninstallTwice) {
+  Install(Named("偏航准星"));
+  EXPECT_EQ(Run("网格瞄准"), UninstallOutcome::Removed) << "shared probe path";
+  EXPECT_EQ(Run("网格瞄准"), UninstallOutcome::NotInstalled);
+  EXPECT_EQ(page.events, (std::vector<std::string>{"提示:卸载成功！", "caption:安装", "提示:未安装瞄准插件！"}));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\flash\\crosshair_screen.swf"));
+  EXPECT_TRUE(game.Exists("\\profile\\gui\\flash")) << "only the file goes";
+  for (const CatalogueEntry& e : EntriesOf(Category::Aiming)) EXPECT_FALSE(IsInstalled(fs, program.path(), e));
+}
+
+TEST_F(UninstallTest, RedTracersRemoveTheFolderBlueTracersBrought) {
+  Install(Named("蓝色炮线"));
+  Install(Named("蓝色火焰"));
+  EXPECT_EQ(Run("红色炮线"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\particles\\trails"));
+  EXPECT_TRUE(Installed("蓝色火焰"));
+  EXPECT_EQ(page.events, (std::vector<std::string>{"提示:卸载成功！", "caption:安装"}));
+}
+
+TEST_F(UninstallTest, TechTreeSetRemovesBothFoldersWithEverythingInThem) {
+  Install(Named("舰C1"));
+  game.WriteFile("\\profile\\gui\\ship_previews\\deep\\deeper\\x.png");
+  EXPECT_EQ(Run("舰C1"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_previews_ds"));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_previews"));
+  EXPECT_TRUE(game.Exists("\\profile\\gui"));
+  Run("舰C舰N");
+  EXPECT_EQ(page.events, (std::vector<std::string>{"提示:插件已卸载", "caption:安装", "提示:未安装插件，请下载安装！"}));
+}
+
+TEST_F(UninstallTest, ShipNamesAndIconsShareTwoFilesButNotTheirProbePaths) {
+  Install(Named("舰名汉化"));
+  Install(Named("精简图标"));
+  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_loading.xml"));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_stats.xml"));
+  EXPECT_FALSE(game.Exists("\\profile\\texts\\ru\\LC_MESSAGES\\global.mo"));
+  EXPECT_TRUE(Installed("彩字图标"));
+
+  Install(Named("舰名汉化"));
+  EXPECT_EQ(Run("巨响图标"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_loading.xml"));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_own_icons"));
+  EXPECT_TRUE(Installed("舰名汉化"));
+}
+
+TEST_F(UninstallTest, MissingPathsArePassedOverAndNotInstalledDeletesNothing) {
+  game.WriteFile("\\profile\\gui\\flash\\minimap.swf");  // minimapConfig.xml never came
+  EXPECT_EQ(Run("小地图增强"), UninstallOutcome::Removed);
+  EXPECT_EQ(page.events, (std::vector<std::string>{"提示:卸载成功！", "caption:安装"}));
+
+  // The icons probe path is gone, the rest of the set is still there: left alone.
+  Install(Named("精简图标"));
+  game.WriteFile("\\profile\\minimapConfig.xml");
+  std::filesystem::remove(Native(game.Join("\\profile\\gui\\flash\\battle_stats.swf")));
+  fs.deleted.clear();
+  page.events.clear();
+  EXPECT_EQ(Run("精简图标"), UninstallOutcome::NotInstalled);
+  EXPECT_EQ(Run("小地图增强"), UninstallOutcome::NotInstalled) << "its probe path went first";
+  EXPECT_TRUE(fs.deleted.empty());
+  EXPECT_TRUE(game.Exists("\\profile\\gui\\ship_icons\\sub\\a.dds"));
+  EXPECT_EQ(page.events,
+            (std::vector<std::string>{"提示:未安装图标插件，请下载安装", "提示:未安装小地图增强插件！"}));
+}
+
+TEST_F(UninstallTest, TrailingBackslashInTheGameRoot) {
+  UseGameRoot(game.path() + "\\");
+  Install(Named("舰名汉化"));
+  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
+  EXPECT_EQ(fs.deleted.front(), game.path() + "\\\\profile\\gui\\flash\\fonts_all.swf");
+  EXPECT_EQ(fs.deleted.size(), 5u);
+  EXPECT_FALSE(game.Exists("\\profile\\fontconfig.xml"));
+}
+
+TEST_F(UninstallTest, GameRootIsReadAgainBeforeEveryPath) {
+  testing::TempDir moved;
+  Install(Named("舰名汉化"));
+  for (std::string_view p : Named("舰名汉化").removalSet) moved.WriteFile(p);
+  fs.onDelete = [&] { UseGameRoot(moved.path()); };  // the root changes after the first path
+  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\flash\\fonts_all.swf"));
+  EXPECT_TRUE(game.Exists("\\profile\\fontconfig.xml"));
+  EXPECT_TRUE(moved.Exists("\\profile\\gui\\flash\\fonts_all.swf"));
+  EXPECT_FALSE(moved.Exists("\\profile\\fontconfig.xml"));
+}
+
+// --- safety -----------------------------------------------------------------
+
+TEST_F(UninstallTest, EmptyGameRootTestsAndDeletesNothing) {
+  UseGameRoot("");
+  for (const CatalogueEntry& e : AllEntries()) {
+    EXPECT_FALSE(IsInstalled(fs, program.path(), e));
+    Uninstall(fs, program.path(), e, page);
+  }
+  for (const std::string& p : fs.probed) EXPECT_EQ(p.find("profile"), std::string::npos) << p;
+  EXPECT_TRUE(fs.deleted.empty());
+  EXPECT_EQ(page.events.size(), 21u);
+  EXPECT_EQ(page.events[0], "提示:未安装瞄准插件！");
+}
+
+TEST_F(UninstallTest, PathsThatWouldLeaveTheGameRootAreRefused) {
+  outside.WriteFile("\\victim.xml");
+  game.WriteFile("\\profile\\gui\\x.xml");
+  const std::string escape = "\\profile\\..\\..\\" + fsys::path(outside.path()).filename().string() + "\\victim.xml";
+  ASSERT_TRUE(fsys::exists(Native(game.Join(escape))));
+  EXPECT_EQ(FindBelowGameRoot(fs, game.path(), escape).kind, PathKind::Missing);
+  EXPECT_EQ(FindBelowGameRoot(fs, game.path(), "profile\\gui\\x.xml").kind, PathKind::Missing);
+  EXPECT_EQ(FindBelowGameRoot(fs, game.path(), "\\profile\\gui\\.\\x.xml").kind, PathKind::Missing);
+  EXPECT_EQ(FindBelowGameRoot(fs, game.path(), "\\profile\\gui\\x.xml").kind, PathKind::File);
+  EXPECT_EQ(FindBelowGameRoot(fs, game.path(), "\\profile\\gui").kind, PathKind::Folder);
+}
+
+TEST_F(UninstallTest, LinkInsideARemovedFolderIsRemovedAsALink) {
+  outside.WriteFile("\\keep\\a.dds", "precious");
+  Install(Named("彩字图标"));
+  Link(outside.Join("\\keep"), "\\profile\\gui\\ship_icons\\junction");
+  EXPECT_EQ(Run("彩字图标"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_icons"));
+  EXPECT_EQ(outside.Read("\\keep\\a.dds"), "precious");
+}
+
+TEST_F(UninstallTest, LinkAtTheProbePathItselfIsRemovedNotItsTarget) {
+  outside.WriteFile("\\trails\\red.xml", "precious");
+  Link(outside.Join("\\trails"), "\\profile\\particles\\trails");
+  EXPECT_TRUE(Installed("红色炮线"));
+  EXPECT_EQ(Run("红色炮线"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\particles\\trails"));
+  EXPECT_EQ(outside.Read("\\trails\\red.xml"), "precious");
+}
+
+TEST_F(UninstallTest, NothingIsTestedOrDeletedThroughALinkedFolder) {
+  // "\profile\gui" leads out of the game root: what is behind it is not the game's.
+  for (std::string_view p : Named("精简图标").removalSet) {
+    outside.WriteFile(std::string(p.substr(std::string_view("\\profile\\gui").size())), "precious");
+  }
+  Link(outside.path(), "\\profile\\gui");
+  EXPECT_FALSE(Installed("精简图标"));
+  EXPECT_EQ(Run("精简图标"), UninstallOutcome::NotInstalled);
+  EXPECT_EQ(outside.Read("\\flash\\battle_stats.swf"), "precious");
+
+  // Ship names installed for real except the texts folder, which is a link out.
+  testing::TempDir game2, texts;
+  UseGameRoot(game2.path());
+  game2.WriteFile("\\profile\\gui\\flash\\fonts_all.swf");
+  game2.WriteFile("\\profile\\fontconfig.xml");
+  texts.WriteFile("\\ru\\LC_MESSAGES\\global.mo", "precious");
+  fsys::create_directory_symlink(texts.path(), Native(game2.Join("\\profile\\texts")));
+  page.events.clear();
+  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
+  EXPECT_EQ(texts.Read("\\ru\\LC_MESSAGES\\global.mo"), "precious");
+  EXPECT_TRUE(game2.Exists("\\profile\\texts")) << "the link is not one of the set's paths";
+  EXPECT_FALSE(game2.Exists("\\profile\\fontconfig.xml"));
+}
+
+TEST_F(UninstallTest, UndeletableFileDoesNotStopTheOthersAndIsReported) {
+  Install(Named("精简图标"));
+  const std::string probe = game.Join("\\profile\\gui\\flash\\battle_stats.swf");
+  fs.lockedPaths = {game.Join("\\profile\\gui\\battle_loading.xml"), probe};  // held open by the game
+  EXPECT_EQ(Run("精简图标"), UninstallOutcome::PartlyRemoved);
+  EXPECT_EQ(page.events, (std::vector<std::string>{
+                             "提示:部分插件文件无法删除，游戏可能正在运行，请先关闭游戏再卸载插件", "caption:已安装"}));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_dead_icons"));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\results_screen.xml"));
+  EXPECT_TRUE(game.Exists("\\profile\\gui\\battle_loading.xml"));
+
+  // The game has closed: a second uninstall finishes the job.
+  fs.lockedPaths.clear();
+  page.events.clear();
+  EXPECT_EQ(Run("精简图标"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_loading.xml"));
+  EXPECT_EQ(page.events, (std::vector<std::string>{"提示:卸载成功！", "caption:安装"}));
+
+  // Probe path deleted, another path not: reported, and the caption says not installed.
+  Install(Named("舰名汉化"));
+  fs.lockedPaths = {game.Join("\\profile\\fontconfig.xml")};
+  page.events.clear();
+  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::PartlyRemoved);
+  EXPECT_EQ(page.events.back(), "caption:安装");
+}
+
+TEST_F(UninstallTest, ReadOnlyFilesAndFoldersAreDeleted) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  Install(Named("PacificGirls"));
+  Install(Named("网格瞄准"));
+  ASSERT_TRUE(fs.SetReadOnly(game.Join("\\profile\\gui\\ship_previews\\sub\\a.dds"), true));
+  ASSERT_TRUE(fs.SetReadOnly(game.Join("\\profile\\gui\\ship_previews\\sub"), true));
+  ASSERT_TRUE(fs.SetReadOnly(game.Join("\\profile\\gui\\flash\\crosshair_screen.swf"), true));
+  EXPECT_EQ(Run("PacificGirls"), UninstallOutcome::Removed);
+  EXPECT_EQ(Run("网格瞄准"), UninstallOutcome::Removed);
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_previews"));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\flash\\crosshair_screen.swf"));
+}
+
+}  // namespace
+}  // namespace velmora
