@@ -52,7 +52,7 @@ class FileSystem {
   // Opens for writing, truncating (append=false) or after the last byte.
   virtual std::unique_ptr<OutputFile> OpenForWrite(const std::string& path, bool append) = 0;
   // Deletes one file (or one link); a read-only file is made writable first.
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
   // Deletes a folder with everything below it. Links below it are removed as
   // links; what they point to is left alone. Read-only items are deleted too.
   virtual bool DeleteTree(const std::string& path) = 0;

@@ -100,7 +100,7 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixOutputFile>(fd);
   }
 
-  bool DeleteFile(const std::string& path) override {
+  bool RemoveFile(const std::string& path) override {
     return ::unlink(Native(path).c_str()) == 0;
   }
 

@@ -151,7 +151,7 @@ class WinFileSystem final : public FileSystem {
     return std::make_unique<WinOutputFile>(std::move(h));
   }
 
-  bool DeleteFile(const std::string& path) override {
+  bool RemoveFile(const std::string& path) override {
     std::wstring p = Win32Path(path);
     DWORD a = GetFileAttributesW(p.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return false;

@@ -15,7 +15,7 @@ APT_PACKAGES=(
   build-essential cmake ninja-build pkg-config git curl ca-certificates dpkg-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb x11-utils imagemagick fonts-wqy-zenhei locales
+  wine wine64 xvfb x11-utils imagemagick fonts-wqy-microhei locales
   libgtest-dev googletest zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
   nginx-light libarchive-tools python3 time
 )

@@ -1,0 +1,41 @@
+// The main window: six page buttons, the page area, and the game path row.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/GameRoot.h"
+#include "platform/win32/Form.h"
+#include "platform/win32/WebBrowser.h"
+
+namespace velmora {
+
+class MainWindow final : public win32::Form, private GameRootView, private ProcessStarter {
+ public:
+  explicit MainWindow(std::string programDir);
+  bool Create();
+
+  // 0 news, 1..5 the list pages in page-button order.
+  void ShowPage(int page);
+
+ private:
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void CreatePages();
+  void RunStartUpDuties();
+
+  // GameRootView
+  void ShowMessage(std::string_view text) override;
+  std::string BrowseForFolder(std::string_view prompt) override;
+  void ShowGameRoot(std::string_view root) override;
+  // ProcessStarter
+  bool Start(const std::string& executable, const std::string& workingFolder) override;
+
+  std::string programDir_;
+  GameRootSetup gameRoot_;
+  std::unique_ptr<win32::Form> news_;
+  std::array<std::unique_ptr<win32::Form>, 5> lists_;
+  win32::WebBrowser browser_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,47 @@
+// Start-up: platform, global state, module initialisers, the main window, the
+// message loop until no window of the program is left, then release.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "app/MainWindow_win.h"
+#include "platform/WinText.h"
+#include "platform/win32/Dialogs.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  using namespace velmora;
+  // 1. The platform: the program directory becomes the current folder.
+  HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+  const std::string programDir = win32::ProgramDirectory();
+  SetCurrentDirectoryW(Wide(programDir).c_str());
+  if (FAILED(OleInitialize(nullptr))) return 1;  // the folder browser and web view need OLE
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+
+  int exitCode = 0;
+  {
+    // 2.-4. Global state lives in this scope; the main window is the start-up window.
+    MainWindow main(programDir);
+    if (!main.Create()) {
+      MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);
+      OleUninitialize();
+      return 1;
+    }
+    ShowWindow(main.hwnd(), showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
+    UpdateWindow(main.hwnd());
+
+    // 5. Until the last window of the program has closed.
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+      if (root && IsDialogMessageW(root, &msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    exitCode = static_cast<int>(msg.wParam);
+  }
+  // 6. Release.
+  OleUninitialize();
+  return exitCode;
+}

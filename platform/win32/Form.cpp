@@ -1,0 +1,326 @@
+#include "platform/win32/Form.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+#include "platform/WinText.h"
+
+namespace velmora::win32 {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VelmoraForm";
+constexpr wchar_t kHostClass[] = L"VelmoraHost";  // a plain child that embeds a control
+int g_openTopLevel = 0;
+
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+// GetDpiForWindow exists from Windows 10 1607 on; bound by name so the exe still
+// starts on older systems, which then get 96.
+UINT DpiOf(HWND hwnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  static Fn fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  UINT dpi = fn && hwnd ? fn(hwnd) : 0;
+  if (dpi == 0) {
+    HDC dc = GetDC(nullptr);
+    dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
+    ReleaseDC(nullptr, dc);
+  }
+  return dpi ? dpi : 96;
+}
+
+int DefinitionIndex(const WindowDef& def) {
+  return static_cast<int>(&def - AllWindows().data());
+}
+
+}  // namespace
+
+UINT WindowDpi(HWND hwnd) { return DpiOf(hwnd); }
+
+Form::~Form() {
+  if (hwnd_) {
+    HWND h = std::exchange(hwnd_, nullptr);
+    SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    DestroyWindow(h);
+    if (topLevel_ && --g_openTopLevel == 0) PostQuitMessage(0);
+  }
+}
+
+int Form::OpenTopLevelCount() { return g_openTopLevel; }
+
+bool Form::Create(HWND parent, POINT pagePos) {
+  static const bool registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Form::WindowProc;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kFormClass;
+    WNDCLASSEXW host = wc;
+    host.lpfnWndProc = DefWindowProcW;
+    host.hIcon = nullptr;
+    host.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    host.lpszClassName = kHostClass;
+    return RegisterClassExW(&wc) != 0 && RegisterClassExW(&host) != 0;
+  }();
+  if (!registered) return false;
+
+  topLevel_ = def_.framed;
+  dpi_ = DpiOf(parent);
+  DWORD style, exStyle = 0;
+  int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+  if (topLevel_) {
+    // Fixed-size windows: the layout is in pixels of the definition.
+    style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  } else {
+    style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    exStyle = WS_EX_CONTROLPARENT;
+    x = Scale(pagePos.x);
+    y = Scale(pagePos.y);
+  }
+  hwnd_ = CreateWindowExW(exStyle, kFormClass, Wide(def_.title).c_str(), style, x, y,
+                          Scale(def_.width), Scale(def_.height), parent, nullptr, Instance(), this);
+  if (!hwnd_) return false;
+  SetPropW(hwnd_, kDefinitionProperty,
+           reinterpret_cast<HANDLE>(static_cast<INT_PTR>(DefinitionIndex(def_) + 1)));
+  if (topLevel_) {
+    ++g_openTopLevel;
+    UINT actual = DpiOf(hwnd_);
+    if (actual != dpi_) dpi_ = actual;
+    // Centre on the owner, or on the work area for the main window.
+    RECT area;
+    if (parent) {
+      GetWindowRect(parent, &area);
+    } else {
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    int w = Scale(def_.width), h = Scale(def_.height);
+    SetWindowPos(hwnd_, nullptr, area.left + (area.right - area.left - w) / 2,
+                 area.top + (area.bottom - area.top - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  UpdateFont();
+  CreateUnits();
+  if (created_) created_();
+  return true;
+}
+
+void Form::UpdateFont() {
+  // The program's windows use 宋体 at 9 points; Windows without it substitutes.
+  font_.Reset(CreateFontW(-Scale(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+  for (HWND u : units_) {
+    if (u) SendMessageW(u, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
+  }
+}
+
+RECT Form::UnitRect(const UnitDef& unit) const {
+  int x = unit.x, y = unit.y;
+  if (!unit.parent.empty()) {
+    if (const UnitDef* p = FindUnit(def_, unit.parent)) {
+      x += p->x;
+      y += p->y;
+    }
+  }
+  return RECT{Scale(x), Scale(y), Scale(x + unit.width), Scale(y + unit.height)};
+}
+
+HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  DWORD exStyle = 0;
+  const wchar_t* cls = nullptr;
+  switch (unit.kind) {
+    case UnitKind::Button:
+      cls = WC_BUTTONW;
+      style |= BS_PUSHBUTTON;
+      break;
+    case UnitKind::PictureButton:
+      cls = WC_BUTTONW;
+      style |= BS_OWNERDRAW;
+      break;
+    case UnitKind::GroupBox:
+      cls = WC_BUTTONW;
+      style |= BS_GROUPBOX;
+      break;
+    case UnitKind::Label:
+    case UnitKind::TransparentLabel:
+      cls = WC_STATICW;
+      style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+      break;
+    case UnitKind::EditBox:
+      cls = WC_EDITW;
+      exStyle = WS_EX_CLIENTEDGE;
+      style |= ES_AUTOHSCROLL;
+      if (unit.height > 40) style = (style & ~ES_AUTOHSCROLL) | ES_MULTILINE | WS_VSCROLL;
+      break;
+    case UnitKind::ProgressBar:
+      cls = PROGRESS_CLASSW;
+      break;
+    case UnitKind::CheckListBox:
+      cls = WC_LISTBOXW;
+      style |= LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+      break;
+    case UnitKind::HtmlBrowser:
+      cls = kHostClass;
+      style |= WS_CLIPCHILDREN;
+      break;
+    case UnitKind::Timer:
+    case UnitKind::ZipUnit:
+      return nullptr;  // non-visual
+  }
+  if (unit.flags & kVisible) style |= WS_VISIBLE;
+  if (unit.flags & kDisabled) style |= WS_DISABLED;
+  if (unit.flags & kFocus) style |= WS_TABSTOP;
+  return CreateWindowExW(exStyle, cls, Wide(unit.text).c_str(), style, r.left, r.top,
+                         r.right - r.left, r.bottom - r.top, hwnd_,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
+}
+
+void Form::CreateUnits() {
+  units_.assign(def_.units.size(), nullptr);
+  for (size_t i = 0; i < def_.units.size(); ++i) {
+    const UnitDef& u = def_.units[i];
+    units_[i] = CreateUnitWindow(u, kFirstUnitId + static_cast<int>(i), UnitRect(u));
+    if (units_[i]) SendMessageW(units_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+  }
+}
+
+void Form::LayoutUnits() {
+  for (size_t i = 0; i < units_.size(); ++i) {
+    if (!units_[i]) continue;
+    RECT r = UnitRect(def_.units[i]);
+    SetWindowPos(units_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+HWND Form::Unit(std::string_view name) const {
+  for (size_t i = 0; i < def_.units.size(); ++i) {
+    if (def_.units[i].name == name) return units_.empty() ? nullptr : units_[i];
+  }
+  return nullptr;
+}
+
+void Form::SetTimerInterval(std::string_view unit, UINT milliseconds) {
+  for (size_t i = 0; i < def_.units.size(); ++i) {
+    if (def_.units[i].name != unit) continue;
+    UINT_PTR id = kFirstUnitId + i;
+    if (milliseconds == 0) {
+      KillTimer(hwnd_, id);
+    } else {
+      SetTimer(hwnd_, id, milliseconds, nullptr);
+    }
+  }
+}
+
+void Form::SetText(std::string_view unit, std::string_view utf8) {
+  if (HWND h = Unit(unit)) SetWindowTextW(h, Wide(utf8).c_str());
+}
+
+std::string Form::Text(std::string_view unit) const {
+  HWND h = Unit(unit);
+  if (!h) return {};
+  int n = GetWindowTextLengthW(h);
+  std::wstring w(static_cast<size_t>(n) + 1, L'\0');
+  w.resize(static_cast<size_t>(GetWindowTextW(h, w.data(), n + 1)));
+  return Utf8(w);
+}
+
+void Form::Show(bool visible) {
+  if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+}
+
+void Form::Close() {
+  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+bool Form::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    static_cast<Form*>(cs->lpCreateParams)->hwnd_ = hwnd;
+  }
+  auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
+  return form->Dispatch(msg, wp, lp);
+}
+
+LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (HandleMessage(msg, wp, lp, result)) return result;
+  auto unitAt = [this](UINT_PTR id) -> const UnitDef* {
+    if (id < kFirstUnitId || id >= kFirstUnitId + def_.units.size()) return nullptr;
+    return &def_.units[id - kFirstUnitId];
+  };
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wp) == BN_CLICKED) {
+        if (const UnitDef* u = unitAt(LOWORD(wp))) {
+          auto it = clicks_.find(u->name);
+          if (it != clicks_.end()) {
+            Handler h = it->second;  // the handler may rebind or close the form
+            h();
+          }
+          return 0;
+        }
+      }
+      break;
+    case WM_TIMER:
+      if (const UnitDef* u = unitAt(wp)) {
+        auto it = timers_.find(u->name);
+        if (it != timers_.end()) it->second();
+        return 0;
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+      for (size_t i = 0; i < units_.size(); ++i) {
+        if (units_[i] == reinterpret_cast<HWND>(lp) &&
+            def_.units[i].kind == UnitKind::TransparentLabel) {
+          SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+          return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        }
+      }
+      break;
+    case WM_SETCURSOR:
+      // The preview picture is the one unit with the hand cursor.
+      for (size_t i = 0; i < units_.size(); ++i) {
+        if (units_[i] == reinterpret_cast<HWND>(wp) && def_.units[i].kind == UnitKind::PictureButton) {
+          SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          return TRUE;
+        }
+      }
+      break;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wp);
+      auto* r = reinterpret_cast<RECT*>(lp);
+      SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      UpdateFont();
+      LayoutUnits();
+      return 0;
+    }
+    case WM_CLOSE:
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      if (destroyed_) destroyed_();
+      break;
+    case WM_NCDESTROY: {
+      HWND h = hwnd_;
+      RemovePropW(h, kDefinitionProperty);
+      SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      units_.clear();
+      if (topLevel_ && --g_openTopLevel == 0) PostQuitMessage(0);
+      return DefWindowProcW(h, msg, wp, lp);
+    }
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+}  // namespace velmora::win32

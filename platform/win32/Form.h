@@ -1,0 +1,87 @@
+// The form engine: realises a WindowDef (window + units) as Win32 windows and
+// dispatches unit events to handlers bound by unit name. One engine for all 29
+// windows; the windows themselves are data (app/WindowDefs.h).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/WindowDefs.h"
+#include "platform/WinHandle.h"
+
+namespace velmora::win32 {
+
+// Control ids are 1000 + the unit's index in its definition, so the UI test
+// driver finds a unit from the same table.
+inline constexpr int kFirstUnitId = 1000;
+// Window property holding 1 + the index of the window's definition in AllWindows().
+inline constexpr wchar_t kDefinitionProperty[] = L"VelmoraDefinition";
+
+class Form {
+ public:
+  using Handler = std::function<void()>;
+
+  explicit Form(const WindowDef& def) : def_(def) {}
+  virtual ~Form();
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  // Top-level window (framed definitions) or a frameless child page of `parent`
+  // at `pagePos` (client coordinates of the parent, unscaled).
+  bool Create(HWND parent = nullptr, POINT pagePos = {0, 0});
+
+  HWND hwnd() const { return hwnd_; }
+  const WindowDef& definition() const { return def_; }
+  HWND Unit(std::string_view name) const;
+  int Scale(int pixels) const { return MulDiv(pixels, static_cast<int>(dpi_), 96); }
+  UINT dpi() const { return dpi_; }
+
+  // Bindings, at most one handler per unit event.
+  void OnCreated(Handler h) { created_ = std::move(h); }
+  void OnClick(std::string_view unit, Handler h) { clicks_[std::string(unit)] = std::move(h); }
+  void OnTimer(std::string_view unit, Handler h) { timers_[std::string(unit)] = std::move(h); }
+  void OnDestroyed(Handler h) { destroyed_ = std::move(h); }
+  // Ticks of a timer unit; 0 stops it.
+  void SetTimerInterval(std::string_view unit, UINT milliseconds);
+
+  void SetText(std::string_view unit, std::string_view utf8);
+  std::string Text(std::string_view unit) const;
+  void Show(bool visible);
+  void Close();
+
+  // Number of top-level forms still open; the message loop ends when it reaches 0.
+  static int OpenTopLevelCount();
+
+ protected:
+  // Extra per-window message handling; return true when handled.
+  virtual bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  virtual HWND CreateUnitWindow(const UnitDef& unit, int id, const RECT& r);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+  void CreateUnits();
+  void LayoutUnits();
+  RECT UnitRect(const UnitDef& unit) const;
+  void UpdateFont();
+
+  const WindowDef& def_;
+  HWND hwnd_ = nullptr;
+  UINT dpi_ = 96;
+  bool topLevel_ = false;
+  std::vector<HWND> units_;  // parallel to def_.units; nullptr for non-visual units
+  FontHandle font_;
+  BrushHandle background_;
+  Handler created_, destroyed_;
+  std::map<std::string, Handler, std::less<>> clicks_, timers_;
+};
+
+// DPI of the monitor a window is on (96 when the system cannot tell).
+UINT WindowDpi(HWND hwnd);
+
+}  // namespace velmora::win32

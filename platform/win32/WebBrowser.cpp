@@ -1,0 +1,168 @@
+#include "platform/win32/WebBrowser.h"
+
+#include <exdisp.h>
+#include <ole2.h>
+#include <oleidl.h>
+
+#include "platform/WinText.h"
+
+namespace velmora::win32 {
+
+// One object serves as client site, in-place site and in-place frame: the
+// control asks it where to draw and which window is its frame, nothing else.
+class WebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+ public:
+  explicit Site(HWND host) : host_(host) {}
+
+  bool Embed() {
+    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                reinterpret_cast<void**>(&object_)))) {
+      return false;
+    }
+    if (FAILED(object_->SetClientSite(this))) return false;
+    RECT r;
+    GetClientRect(host_, &r);
+    if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, host_, &r))) return false;
+    return SUCCEEDED(object_->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser_)));
+  }
+
+  void Shutdown() {
+    if (browser_) {
+      browser_->Stop();
+      browser_->Release();
+      browser_ = nullptr;
+    }
+    if (object_) {
+      object_->Close(OLECLOSE_NOSAVE);
+      object_->SetClientSite(nullptr);
+      object_->Release();
+      object_ = nullptr;
+    }
+  }
+
+  IWebBrowser2* browser() const { return browser_; }
+
+  void Resize() {
+    if (!object_) return;
+    IOleInPlaceObject* inPlace = nullptr;
+    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+      RECT r;
+      GetClientRect(host_, &r);
+      inPlace->SetObjectRects(&r, &r);
+      inPlace->Release();
+    }
+  }
+
+  // IUnknown: the site lives as long as its WebBrowser owner; counting is nominal.
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+    if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
+      *out = static_cast<IOleClientSite*>(this);
+    } else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) {
+      *out = static_cast<IOleInPlaceSite*>(this);
+    } else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow) {
+      *out = static_cast<IOleInPlaceFrame*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+
+  // IOleClientSite
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetContainer(IOleContainer** c) override {
+    *c = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow (shared by the in-place site and frame)
+  STDMETHODIMP GetWindow(HWND* w) override {
+    *w = host_;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+    *frame = this;
+    AddRef();
+    *doc = nullptr;
+    GetClientRect(host_, pos);
+    GetClientRect(host_, clip);
+    info->fMDIApp = FALSE;
+    info->hwndFrame = GetAncestor(host_, GA_ROOT);
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return S_OK;
+  }
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // IOleInPlaceUIWindow / IOleInPlaceFrame
+  STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
+  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+ private:
+  HWND host_;
+  ULONG refs_ = 1;
+  IOleObject* object_ = nullptr;
+  IWebBrowser2* browser_ = nullptr;
+};
+
+WebBrowser::~WebBrowser() {
+  if (site_) {
+    site_->Shutdown();
+    delete site_;
+  }
+}
+
+bool WebBrowser::Create(HWND host) {
+  if (site_) return true;
+  site_ = new Site(host);
+  if (!site_->Embed()) {
+    site_->Shutdown();
+    delete site_;
+    site_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool WebBrowser::Navigate(const std::string& url) {
+  if (!site_ || !site_->browser()) return false;
+  BSTR address = SysAllocString(Wide(url).c_str());
+  VARIANT empty;
+  VariantInit(&empty);
+  HRESULT hr = site_->browser()->Navigate(address, &empty, &empty, &empty, &empty);
+  SysFreeString(address);
+  return SUCCEEDED(hr);
+}
+
+void WebBrowser::Resize() {
+  if (site_) site_->Resize();
+}
+
+}  // namespace velmora::win32

@@ -1,0 +1,309 @@
+// The UI test driver: a console program in the same Wine prefix as Velmora that
+// finds Velmora's windows and units, clicks, reads captions, answers message boxes
+// and drives the folder browser. It reads one command per line on stdin (fields
+// separated by TAB, UTF-8) and answers one line: "ok<TAB>result" or "err<TAB>why".
+//
+// Clicks are posted, never sent: a click that opens a modal box would block.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/WindowDefs.h"
+#include "platform/WinText.h"
+
+using namespace velmora;
+
+namespace {
+
+constexpr wchar_t kDefinitionProperty[] = L"VelmoraDefinition";
+constexpr int kFirstUnitId = 1000;
+constexpr int kMessageTextId = 0xFFFF;
+
+DWORD g_velmoraPid = 0;
+
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<std::string> f;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return f;
+}
+
+int DefinitionIndex(const std::string& name) {
+  auto all = AllWindows();
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i].name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+struct FindState {
+  int wanted;  // 1 + definition index
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<FindState*>(lp);
+  if (reinterpret_cast<INT_PTR>(GetPropW(h, kDefinitionProperty)) == s->wanted) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<FindState*>(lp);
+  if (!FindChild(h, lp)) return FALSE;
+  EnumChildWindows(h, FindChild, lp);
+  return s->found ? FALSE : TRUE;
+}
+
+HWND FindDefinitionWindow(const std::string& name) {
+  int index = DefinitionIndex(name);
+  if (index < 0) return nullptr;
+  FindState s{index + 1};
+  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+  if (s.found && index == 0) GetWindowThreadProcessId(s.found, &g_velmoraPid);
+  return s.found;
+}
+
+HWND FindUnitWindow(const std::string& window, const std::string& unit, std::string& why) {
+  HWND w = FindDefinitionWindow(window);
+  if (!w) {
+    why = "no window " + window;
+    return nullptr;
+  }
+  const WindowDef& def = AllWindows()[DefinitionIndex(window)];
+  for (size_t i = 0; i < def.units.size(); ++i) {
+    if (def.units[i].name == unit) {
+      HWND u = GetDlgItem(w, kFirstUnitId + static_cast<int>(i));
+      if (!u) why = "unit has no window: " + unit;
+      return u;
+    }
+  }
+  why = "no unit " + unit + " in " + window;
+  return nullptr;
+}
+
+std::string WindowText(HWND h) {
+  wchar_t buf[4096];
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                           5000, &n)) {
+    return {};
+  }
+  return Utf8(std::wstring(buf, n));
+}
+
+std::string ClassOf(HWND h) {
+  wchar_t cls[128];
+  int n = GetClassNameW(h, cls, 128);
+  return Utf8(std::wstring(cls, n));
+}
+
+// A message box or the folder browser of Velmora: a #32770 dialog of its process.
+struct DialogState {
+  bool folderBrowser;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK HasTree(HWND h, LPARAM lp) {
+  if (ClassOf(h) == "SysTreeView32") {
+    *reinterpret_cast<bool*>(lp) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindDialog(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<DialogState*>(lp);
+  if (!IsWindowVisible(h) || ClassOf(h) != "#32770") return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (g_velmoraPid && pid != g_velmoraPid) return TRUE;
+  bool tree = false;
+  EnumChildWindows(h, HasTree, reinterpret_cast<LPARAM>(&tree));
+  bool isMessageBox = GetDlgItem(h, kMessageTextId) != nullptr;
+  if ((s->folderBrowser && tree) || (!s->folderBrowser && isMessageBox && !tree)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+template <typename F>
+auto WaitFor(int ms, F probe) -> decltype(probe()) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    auto r = probe();
+    if (r || std::chrono::steady_clock::now() >= until) return r;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+HWND WaitDialog(bool folderBrowser, int ms) {
+  if (!g_velmoraPid) FindDefinitionWindow("main");
+  return WaitFor(ms, [&] {
+    DialogState s{folderBrowser};
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+  });
+}
+
+bool ClickDialogButton(HWND dialog, int id) {
+  HWND b = GetDlgItem(dialog, id);
+  if (!b) return false;
+  return PostMessageW(b, BM_CLICK, 0, 0) != 0;
+}
+
+std::string Run(const std::vector<std::string>& f) {
+  const std::string& verb = f[0];
+  auto arg = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
+  auto ms = [&](size_t i) { return i < f.size() ? std::stoi(f[i]) : 10000; };
+  std::string why;
+
+  if (verb == "wait-window") {
+    HWND w = WaitFor(ms(2), [&] {
+      HWND h = FindDefinitionWindow(arg(1));
+      return h && IsWindowVisible(h) ? h : nullptr;
+    });
+    return w ? "ok" : "err\tno visible window " + arg(1);
+  }
+  if (verb == "gone-window") {  // waits until the window no longer exists
+    bool gone = WaitFor(ms(2), [&] { return FindDefinitionWindow(arg(1)) == nullptr; });
+    return gone ? "ok" : "err\tstill open " + arg(1);
+  }
+  if (verb == "title") {
+    HWND w = FindDefinitionWindow(arg(1));
+    return w ? "ok\t" + WindowText(w) : "err\tno window " + arg(1);
+  }
+  if (verb == "click") {
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    return PostMessageW(u, BM_CLICK, 0, 0) ? "ok" : "err\tpost failed";
+  }
+  if (verb == "text") {
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    return u ? "ok\t" + WindowText(u) : "err\t" + why;
+  }
+  if (verb == "state") {  // visible, enabled
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    return std::string("ok\t") + (IsWindowVisible(u) ? "visible" : "hidden") + "\t" +
+           (IsWindowEnabled(u) ? "enabled" : "disabled");
+  }
+  if (verb == "visible-window") {
+    HWND w = FindDefinitionWindow(arg(1));
+    return w ? std::string("ok\t") + (IsWindowVisible(w) ? "1" : "0") : "err\tno window " + arg(1);
+  }
+  if (verb == "msgbox") {  // waits for a message box; answers title<TAB>text
+    HWND d = WaitDialog(false, ms(1));
+    if (!d) return "err\tno message box";
+    return "ok\t" + WindowText(d) + "\t" + WindowText(GetDlgItem(d, kMessageTextId));
+  }
+  if (verb == "wait-browser") {
+    return WaitDialog(true, ms(1)) ? "ok" : "err\tno folder browser";
+  }
+  if (verb == "no-msgbox") {
+    HWND d = WaitDialog(false, ms(1));
+    return d ? "err\tmessage box: " + WindowText(GetDlgItem(d, kMessageTextId)) : "ok";
+  }
+  if (verb == "answer") {  // ok | yes | no
+    HWND d = WaitDialog(false, ms(2));
+    if (!d) return "err\tno message box";
+    int id = arg(1) == "yes" ? IDYES : arg(1) == "no" ? IDNO : IDOK;
+    if (!ClickDialogButton(d, id)) return "err\tno such button";
+    bool closed = WaitFor(10000, [&] { return !IsWindow(d) || !IsWindowVisible(d); });
+    return closed ? "ok" : "err\tmessage box stayed open";
+  }
+  if (verb == "browse" || verb == "browse-cancel") {
+    HWND d = WaitDialog(true, ms(2));
+    if (!d) return "err\tno folder browser";
+    if (verb == "browse") {
+      // The browser's edit field is not read on OK everywhere; selecting the
+      // folder through BFFM_SETSELECTIONW is. The path must live in Velmora's memory.
+      std::wstring path = Wide(arg(1));
+      DWORD pid = 0;
+      GetWindowThreadProcessId(d, &pid);
+      HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+      if (!proc) return "err\tOpenProcess failed";
+      size_t bytes = (path.size() + 1) * sizeof(wchar_t);
+      void* remote = VirtualAllocEx(proc, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+      WriteProcessMemory(proc, remote, path.c_str(), bytes, nullptr);
+      DWORD_PTR r = 0;
+      SendMessageTimeoutW(d, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                          5000, &r);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      bool clicked = ClickDialogButton(d, IDOK);
+      bool closed = WaitFor(10000, [&] { return !IsWindow(d); });
+      VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+      CloseHandle(proc);
+      if (!clicked) return "err\tno OK button";
+      return closed ? "ok" : "err\tfolder browser stayed open";
+    }
+    if (!ClickDialogButton(d, IDCANCEL)) return "err\tno cancel button";
+    return WaitFor(10000, [&] { return !IsWindow(d); }) ? "ok" : "err\tfolder browser stayed open";
+  }
+  if (verb == "close") {
+    HWND w = FindDefinitionWindow(arg(1));
+    return w && PostMessageW(w, WM_CLOSE, 0, 0) ? "ok" : "err\tno window " + arg(1);
+  }
+  if (verb == "units") {  // name=visible|hidden for every unit that has a window
+    HWND w = FindDefinitionWindow(arg(1));
+    if (!w) return "err\tno window " + arg(1);
+    const WindowDef& def = AllWindows()[DefinitionIndex(arg(1))];
+    std::string out = "ok";
+    for (size_t i = 0; i < def.units.size(); ++i) {
+      HWND u = GetDlgItem(w, kFirstUnitId + static_cast<int>(i));
+      if (!u) continue;
+      out += "\t" + std::string(def.units[i].name) + "=" + (IsWindowVisible(u) ? "visible" : "hidden");
+    }
+    return out;
+  }
+  if (verb == "ping") return "ok";
+  return "err\tunknown command " + verb;
+}
+
+}  // namespace
+
+int main() {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  std::string pending;
+  char buf[4096];
+  for (;;) {
+    size_t nl;
+    while ((nl = pending.find('\n')) == std::string::npos) {
+      DWORD got = 0;
+      if (!ReadFile(in, buf, sizeof buf, &got, nullptr) || got == 0) return 0;
+      pending.append(buf, got);
+    }
+    std::string line = pending.substr(0, nl);
+    pending.erase(0, nl + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::string reply;
+    try {
+      reply = Run(Split(line));
+    } catch (const std::exception& e) {
+      reply = std::string("err\t") + e.what();
+    }
+    for (char& c : reply) {
+      if (c == '\n' || c == '\r') c = ' ';
+    }
+    reply += "\n";
+    DWORD written = 0;
+    WriteFile(out, reply.data(), static_cast<DWORD>(reply.size()), &written, nullptr);
+  }
+}

@@ -1,0 +1,340 @@
+"""The E2E harness: a Wine session with its own Xvfb display in the shared,
+reused prefix, with LC_ALL=zh_CN.UTF-8 (ANSI code page 936) and Chinese fonts.
+
+    with WineSession() as wine:            # name from VELMORA_E2E_NAME
+        prog = wine.program_dir()          # fresh folder holding velmora.exe
+        game = wine.make_game("D:\\游戏\\WoWS")  # fake game on a mapped drive
+        app = wine.start_velmora()
+        ui = wine.driver()
+        ui.wait_window("main")
+        wine.screenshot("main")
+
+Every session's files live in <build>/e2e/<name>/: program/, drives/, artifacts/
+(screenshots, logs). Nothing outside the build folder and /tmp is touched.
+"""
+import contextlib
+import fcntl
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+BIN = os.environ.get("VELMORA_E2E_BIN", os.path.abspath("build/windows-e2e"))
+NAME = os.environ.get("VELMORA_E2E_NAME", "manual")
+PREFIX = os.path.join(BIN, "wine-prefix")
+TOOL_PORT = int(os.environ.get("VELMORA_TOOL_PORT", "18431"))
+FORUM_PORT = int(os.environ.get("VELMORA_FORUM_PORT", "18432"))
+SITE_PORT = int(os.environ.get("VELMORA_SITE_PORT", "18433"))
+
+_REG = """Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+"Managed"="N"
+"Decorated"="Y"
+
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+"FontSmoothing"="2"
+"FontSmoothingType"=dword:00000002
+"FontSmoothingGamma"=dword:00000578
+"FontSmoothingOrientation"=dword:00000001
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
+"宋体"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"新宋体"="WenQuanYi Micro Hei"
+"NSimSun"="WenQuanYi Micro Hei"
+"微软雅黑"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"黑体"="WenQuanYi Micro Hei"
+"SimHei"="WenQuanYi Micro Hei"
+"""
+
+
+def log(*parts):
+    print("[e2e]", *parts, flush=True)
+
+
+class Failure(AssertionError):
+    pass
+
+
+def base_env():
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": PREFIX,
+        "WINEARCH": "win64",
+        "WINEDEBUG": "-all",
+        "LC_ALL": "zh_CN.UTF-8",
+        "LANG": "zh_CN.UTF-8",
+    })
+    # Gecko and Mono install prompts are not wanted in tests.
+    env["WINEDLLOVERRIDES"] = "mscoree=;winemenubuilder.exe="
+    return env
+
+
+def ensure_prefix():
+    """Creates the prefix once (about 10 s) and reuses it afterwards."""
+    os.makedirs(BIN, exist_ok=True)
+    with open(os.path.join(BIN, "wine-prefix.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        stamp = os.path.join(PREFIX, ".velmora-ready-v3")
+        if os.path.exists(stamp):
+            return
+        shutil.rmtree(PREFIX, ignore_errors=True)
+        env = base_env()
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe="
+        log("creating Wine prefix", PREFIX)
+        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reg = os.path.join(BIN, "velmora-e2e.reg")
+        with open(reg, "wb") as f:
+            f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
+        subprocess.run(["wine", "regedit", "/S", reg], env=env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+        open(stamp, "w").close()
+
+
+def _free_display():
+    for n in range(140, 400):
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+            return n
+    raise Failure("no free X display")
+
+
+def wait_until(probe, timeout, what, interval=0.05):
+    end = time.monotonic() + timeout
+    while True:
+        r = probe()
+        if r:
+            return r
+        if time.monotonic() > end:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+class Driver:
+    """The UI driver (uidriver.exe) running in the session; one command a call."""
+
+    def __init__(self, session):
+        self.session = session
+        self.proc = subprocess.Popen(
+            ["wine", os.path.join(BIN, "tests", "e2e", "uidriver.exe")],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+            env=session.env, cwd=session.root)
+        self.call("ping")
+
+    def call(self, *fields, expect_ok=True):
+        line = "\t".join(str(f) for f in fields) + "\n"
+        self.proc.stdin.write(line.encode("utf-8"))
+        self.proc.stdin.flush()
+        reply = self.proc.stdout.readline().decode("utf-8").rstrip("\n")
+        if not reply:
+            raise Failure(f"driver gave no answer to {fields}")
+        parts = reply.split("\t")
+        if expect_ok and parts[0] != "ok":
+            self.session.screenshot("failure-" + str(fields[0]))
+            raise Failure(f"{fields}: {reply}")
+        return parts
+
+    # Convenience wrappers; every wait is bounded.
+    def wait_window(self, name, ms=20000):
+        self.call("wait-window", name, ms)
+
+    def gone_window(self, name, ms=20000):
+        self.call("gone-window", name, ms)
+
+    def title(self, name):
+        return self.call("title", name)[1]
+
+    def click(self, window, unit):
+        self.call("click", window, unit)
+
+    def text(self, window, unit):
+        return self.call("text", window, unit)[1]
+
+    def state(self, window, unit):
+        return tuple(self.call("state", window, unit)[1:3])
+
+    def units(self, window):
+        return dict(p.split("=", 1) for p in self.call("units", window)[1:])
+
+    def msgbox(self, ms=20000):
+        parts = self.call("msgbox", ms)
+        return parts[1], parts[2]
+
+    def no_msgbox(self, ms=2000):
+        self.call("no-msgbox", ms)
+
+    def answer(self, button="ok", ms=10000):
+        self.call("answer", button, ms)
+
+    def expect_message(self, text, title=None, button="ok", ms=20000):
+        got_title, got_text = self.msgbox(ms)
+        if got_text != text or (title is not None and got_title != title):
+            self.session.screenshot("unexpected-message")
+            raise Failure(f"message box {got_title!r}/{got_text!r}, expected {title!r}/{text!r}")
+        self.answer(button)
+
+    def browse(self, windows_path, ms=20000):
+        self.call("browse", windows_path, ms)
+
+    def browse_cancel(self, ms=20000):
+        self.call("browse-cancel", ms)
+
+    def close(self, window):
+        self.call("close", window)
+
+    def quit(self):
+        with contextlib.suppress(Exception):
+            self.proc.stdin.close()
+            self.proc.wait(timeout=10)
+        if self.proc.poll() is None:
+            self.proc.kill()
+
+
+class WineSession:
+    def __init__(self, name=None, screen="1280x800x24"):
+        self.name = name or NAME
+        self.root = os.path.join(BIN, "e2e", self.name)
+        self.artifacts = os.path.join(self.root, "artifacts")
+        self.screen = screen
+        self.procs = []
+        self.drivers = []
+        self.shots = 0
+
+    # --- lifecycle -----------------------------------------------------------
+    def __enter__(self):
+        ensure_prefix()
+        shutil.rmtree(self.root, ignore_errors=True)
+        os.makedirs(self.artifacts)
+        self.display = _free_display()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", f":{self.display}", "-screen", "0", self.screen, "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"), 20, "Xvfb")
+        self.env = base_env()
+        self.env["DISPLAY"] = f":{self.display}"
+        self._unmap_test_drives()
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None:
+            with contextlib.suppress(Exception):
+                self.screenshot("failure")
+            log("FAILED:", exc)
+        for d in self.drivers:
+            d.quit()
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for p in self.procs:
+            with contextlib.suppress(Exception):
+                p.wait(timeout=10)
+        self._unmap_test_drives()
+        self.xvfb.terminate()
+        with contextlib.suppress(Exception):
+            self.xvfb.wait(timeout=10)
+        log("artefacts in", self.artifacts)
+        return False
+
+    # --- files and drives ----------------------------------------------------
+    def program_dir(self):
+        """A fresh program folder holding velmora.exe (its config.ini goes here)."""
+        d = os.path.join(self.root, "program")
+        os.makedirs(d, exist_ok=True)
+        shutil.copy2(os.path.join(BIN, "velmora.exe"), d)
+        return d
+
+    def map_drive(self, letter, linux_dir):
+        """Makes linux_dir the drive `letter:` of the prefix for this session."""
+        os.makedirs(linux_dir, exist_ok=True)
+        link = os.path.join(PREFIX, "dosdevices", letter.lower() + ":")
+        with contextlib.suppress(FileNotFoundError):
+            os.unlink(link)
+        os.symlink(linux_dir, link)
+        return linux_dir
+
+    def _unmap_test_drives(self):
+        for letter in "dghijk":
+            link = os.path.join(PREFIX, "dosdevices", letter + ":")
+            if os.path.islink(link) and BIN in os.readlink(link):
+                os.unlink(link)
+
+    def linux_path(self, windows_path):
+        """Where a D:\\... or Z:\\... path of this session lives on Linux."""
+        drive, rest = windows_path[0].lower(), windows_path[2:].replace("\\", "/")
+        base = os.path.realpath(os.path.join(PREFIX, "dosdevices", drive + ":"))
+        return os.path.join(base, rest.lstrip("/"))
+
+    @staticmethod
+    def windows_path(linux_path):
+        return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+
+    def make_game(self, windows_path="D:\\WorldOfWarships"):
+        """A fake game folder at windows_path (drive D: maps into the session)."""
+        if windows_path[0].lower() != "z" and not os.path.islink(
+                os.path.join(PREFIX, "dosdevices", windows_path[0].lower() + ":")):
+            self.map_drive(windows_path[0], os.path.join(self.root, "drive_" + windows_path[0].lower()))
+        folder = self.linux_path(windows_path)
+        os.makedirs(folder, exist_ok=True)
+        shutil.copy2(os.path.join(BIN, "tests", "e2e", "fakegame.exe"),
+                     os.path.join(folder, "WorldOfWarships.exe"))
+        return folder
+
+    # --- processes -----------------------------------------------------------
+    def start(self, exe, *args, cwd=None):
+        log_file = open(os.path.join(self.artifacts, os.path.basename(exe) + ".log"), "ab")
+        p = subprocess.Popen(["wine", exe, *args], env=self.env, cwd=cwd or self.root,
+                             stdout=log_file, stderr=log_file)
+        self.procs.append(p)
+        return p
+
+    def run(self, exe, *args, timeout=120, cwd=None):
+        """Runs a Windows console program to its end; returns (exit code, stdout text)."""
+        r = subprocess.run(["wine", exe, *args], env=self.env, cwd=cwd or self.root,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    def start_velmora(self, program=None):
+        program = program or os.path.join(self.root, "program")
+        return self.start(os.path.join(program, "velmora.exe"), cwd=self.root)
+
+    def driver(self):
+        d = Driver(self)
+        self.drivers.append(d)
+        return d
+
+    def wait_exit(self, proc, timeout=30):
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("Velmora did not end")
+
+    # --- artefacts -----------------------------------------------------------
+    def screenshot(self, label):
+        self.shots += 1
+        path = os.path.join(self.artifacts, f"{self.shots:02d}-{label}.png")
+        subprocess.run(["import", "-display", f":{self.display}", "-window", "root", path],
+                       timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def main(scenario):
+    """Runs scenario(session) and exits 0 on success, 1 on failure."""
+    try:
+        with WineSession() as wine:
+            scenario(wine)
+    except Exception as e:  # any failure fails the CTest test
+        print(f"scenario {NAME} failed: {e}", file=sys.stderr)
+        sys.exit(1)
+    log(f"scenario {NAME} passed")
