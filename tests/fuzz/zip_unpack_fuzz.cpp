@@ -1,0 +1,64 @@
+// The zip unit on arbitrary archive bytes: no crash, and nothing appears outside
+// the target folder. Each input unpacks into a fresh target below a private root;
+// afterwards the root must hold the target alone, and the target neither links
+// nor the staging folder.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/FaultyFileSystem.h"
+#include "zip/EntryName.h"
+#include "zip/ZipUnit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A small disk, so stated sizes that are absurd are refused before inflating.
+class SmallDisk : public velmora::testing::FaultyFileSystem {
+ public:
+  std::optional<uint64_t> FreeSpace(const std::string&) override { return 8u << 20; }
+};
+
+const std::string& Root() {
+  static const std::string root = [] {
+    std::string pattern = (fs::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    return pattern;
+  }();
+  return root;
+}
+
+void Require(bool ok) {
+  if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static SmallDisk disk;
+  const std::string target = Root() + "/target";
+  velmora::ZipUnit unit(disk);
+  int events = 0;
+  unit.SetProgressHandler([&events](const velmora::UnpackProgress& p) {
+    Require(p.done >= 1 && p.done <= p.total && p.percent >= 0 && p.percent <= 100);
+    return ++events < 64;
+  });
+  velmora::UnpackResult r =
+      unit.UnpackBytes(std::string_view(reinterpret_cast<const char*>(data), size), target);
+
+  for (const auto& item : fs::directory_iterator(Root())) Require(item.path().filename() == "target");
+  std::error_code ec;
+  if (fs::exists(target, ec)) {
+    for (const auto& item : fs::recursive_directory_iterator(target)) {
+      Require(!item.is_symlink());
+      Require(item.path().filename() != std::string(velmora::kStagingFolder));
+    }
+    if (r != velmora::UnpackResult::Done) Require(fs::is_empty(target));  // failures change nothing
+  }
+  fs::remove_all(target, ec);
+  return 0;
+}
