@@ -1,0 +1,138 @@
+// Runs the plug-in download over the real WinINet, step by step, and prints what
+// the page would show. One program run is one program lifetime: the downloader's
+// slots carry over from step to step, as they do between presses of "安装".
+//
+//   download_probe --host 127.0.0.1 --port 8080 --out Z:\tmp\got [--tmp <folder>]
+//                  [--cancel-after <pieces> | --cancel-at-end] fresh|resume <object> ...
+//
+// The options before a step apply to that step only (except --host, --port, --out
+// and --tmp). Each step's content, when not empty, goes to <out>.<step number>.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "net/HttpDownloader.h"
+#include "platform/FileSystem.h"
+#include "platform/WinText.h"
+
+namespace {
+
+using namespace velmora;
+
+class PrintingView final : public DownloadView {
+ public:
+  int cancelAfter = -1;   // pieces
+  bool cancelAtEnd = false;
+  int pieces = 0;
+  int percent = -1;
+
+  void SetStatus(std::string_view text) override { Print("status", text); }
+  void SetProgress(int p) override {
+    percent = p;
+    Print("progress", std::to_string(p));
+  }
+  void SetRate(std::string_view rate) override { Print("rate", rate); }
+  bool KeepGoing() override {
+    ++pieces;
+    if (cancelAfter >= 0 && pieces >= cancelAfter) return false;
+    if (cancelAtEnd && percent == 100) return false;
+    return true;
+  }
+
+ private:
+  static void Print(const char* what, std::string_view text) {
+    std::printf("%s %.*s\n", what, static_cast<int>(text.size()), text.data());
+    std::fflush(stdout);
+  }
+};
+
+const char* OutcomeName(DownloadOutcome o) {
+  switch (o) {
+    case DownloadOutcome::None: return "None";
+    case DownloadOutcome::Completed: return "Completed";
+    case DownloadOutcome::Cancelled: return "Cancelled";
+    case DownloadOutcome::ConnectFailed: return "ConnectFailed";
+    case DownloadOutcome::SendFailed: return "SendFailed";
+    case DownloadOutcome::ErrorStatus: return "ErrorStatus";
+    case DownloadOutcome::ReadFailed: return "ReadFailed";
+    case DownloadOutcome::Truncated: return "Truncated";
+    case DownloadOutcome::FileFailed: return "FileFailed";
+  }
+  return "?";
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: download_probe --host H --port P --out PATH [--tmp DIR] "
+               "[--cancel-after N|--cancel-at-end] fresh|resume OBJECT ...\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
+
+  std::string host = "127.0.0.1", out, tmp = EnvironmentText("tmp");
+  int port = 80;
+  size_t i = 0;
+  for (; i < args.size() && args[i].rfind("--", 0) == 0 && i + 1 < args.size(); i += 2) {
+    if (args[i] == "--host") host = args[i + 1];
+    else if (args[i] == "--port") port = std::stoi(args[i + 1]);
+    else if (args[i] == "--out") out = args[i + 1];
+    else if (args[i] == "--tmp") tmp = args[i + 1];
+    else break;
+  }
+  if (out.empty()) return Usage();
+
+  FileSystem& fs = NativeFileSystem();
+  HttpDownloader downloader(SystemWinInet(), fs, host, static_cast<uint16_t>(port), tmp);
+  std::printf("tmp %s\n", tmp.c_str());
+
+  int step = 0;
+  bool allCompleted = true;
+  while (i < args.size()) {
+    PrintingView view;
+    while (i < args.size() && args[i].rfind("--", 0) == 0) {
+      if (args[i] == "--cancel-at-end") {
+        view.cancelAtEnd = true;
+        i += 1;
+      } else if (args[i] == "--cancel-after" && i + 1 < args.size()) {
+        view.cancelAfter = std::stoi(args[i + 1]);
+        i += 2;
+      } else {
+        return Usage();
+      }
+    }
+    if (i + 1 >= args.size() || (args[i] != "fresh" && args[i] != "resume")) return Usage();
+    const bool resume = args[i] == "resume";
+    const std::string object = args[i + 1];
+    i += 2;
+    ++step;
+
+    std::printf("step %d %s %s\n", step, resume ? "resume" : "fresh", object.c_str());
+    std::fflush(stdout);
+    DWORD started = GetTickCount();
+    std::string content = downloader.Download(object, resume, view);
+    DWORD elapsed = GetTickCount() - started;
+    const DownloadReport& r = downloader.LastReport();
+    std::printf(
+        "result step=%d outcome=%s status=%d error=%u offset=%llu received=%llu bytes=%zu "
+        "attempts=%d pieces=%d ms=%lu total=%s temp=%s\n",
+        step, OutcomeName(r.outcome), r.status, r.error,
+        static_cast<unsigned long long>(r.resumeOffset),
+        static_cast<unsigned long long>(r.received), content.size(), r.attempts, view.pieces,
+        static_cast<unsigned long>(elapsed), downloader.TotalSizeText().c_str(),
+        downloader.TempFile().c_str());
+    std::fflush(stdout);
+    if (r.outcome != DownloadOutcome::Completed) allCompleted = false;
+    if (!content.empty() && !fs.WriteFileAtomic(out + "." + std::to_string(step), content)) {
+      std::printf("error cannot write %s.%d\n", out.c_str(), step);
+      return 3;
+    }
+  }
+  return allCompleted ? 0 : 1;
+}
