@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/Settings.h"
+#include "catalogue/Install.h"
+#include "net/HttpDownloader.h"
+#include "support/FaultyFileSystem.h"
+#include "support/ScriptedWinInet.h"
+#include "support/TempDir.h"
+#include "support/ZipWriter.h"
+
+namespace velmora {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::TempDir;
+using testing::ZipWriter;
+
+struct Message {
+  std::string text, title;
+  bool operator==(const Message&) const = default;
+};
+
+class RecordingInstallView : public InstallView {
+ public:
+  std::vector<std::string> captions;
+  std::vector<Message> messages;
+  std::vector<UnpackProgress> unpacked;
+  std::function<void(const Message&)> onMessage;
+  std::function<bool(const UnpackProgress&)> onUnpack;
+
+  void SetInstallCaption(std::string_view c) override { captions.emplace_back(c); }
+  void ShowMessage(std::string_view text, std::string_view title) override {
+    messages.push_back({std::string(text), std::string(title)});
+    if (onMessage) onMessage(messages.back());
+  }
+  void SetStatus(std::string_view) override {}
+  void SetProgress(int) override {}
+  void SetRate(std::string_view) override {}
+  bool KeepGoing() override { return true; }
+  bool OnUnpackProgress(const UnpackProgress& p) override {
+    unpacked.push_back(p);
+    return onUnpack ? onUnpack(p) : true;
+  }
+};
+
+class FakeDownloader : public ArchiveDownloader {
+ public:
+  std::vector<std::string> content;  // one answer per call, then empty
+  std::vector<std::string> objects;
+  std::function<void()> during;      // runs while "downloading"
+
+  std::string Download(const std::string& object, bool, DownloadView&) override {
+    objects.push_back(object);
+    if (during) during();
+    if (objects.size() > content.size()) return {};
+    return content[objects.size() - 1];
+  }
+};
+
+const CatalogueEntry& BlueTrails() {
+  for (const CatalogueEntry& e : AllEntries()) {
+    if (e.stem == "lpx") return e;
+  }
+  throw std::logic_error("no lpx entry");
+}
+
+std::string TrailsArchive(const std::string& content) {
+  ZipWriter zip;
+  zip.Add("profile/particles/trails/");
+  zip.Add("profile/particles/trails/blue.xml", content);
+  return zip.Build();
+}
+
+class InstallTest : public ::testing::Test {
+ protected:
+  InstallTest() {
+    game.WriteFile("\\WorldOfWarships.exe", "game");
+    SetGameRoot(game.path());
+  }
+  void SetGameRoot(const std::string& root) {
+    ASSERT_TRUE(WriteSetting(NativeFileSystem(), SettingsFilePath(program.path()), kSettingsSection,
+                             kGameRootKey, root));
+  }
+  bool Install(FileSystem& fs = NativeFileSystem()) {
+    return InstallPlugin(fs, program.path(), downloader, BlueTrails(), view);
+  }
+  bool ArchiveLeft() const { return program.Exists("/lpx.zip"); }
+
+  TempDir program, game;  // two folders: the game root is not below the program
+  FakeDownloader downloader;
+  RecordingInstallView view;
+};
+
+TEST_F(InstallTest, StoresUnpacksMarksAndTellsThenDeletesTheArchive) {
+  downloader.content = {TrailsArchive("blue")};
+  bool archiveAtMessage = false;
+  view.onMessage = [&](const Message&) { archiveAtMessage = ArchiveLeft(); };
+
+  EXPECT_TRUE(Install());
+  EXPECT_EQ(downloader.objects, std::vector<std::string>{"/wot/wows/cj/pd/lpx.zip"});
+  EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "blue");
+  EXPECT_EQ(view.captions, std::vector<std::string>{"已安装"});
+  EXPECT_EQ(view.messages, (std::vector<Message>{{"插件安装完毕", "提示"}}));
+  EXPECT_TRUE(archiveAtMessage);  // stored beside the program, deleted after the message
+  EXPECT_FALSE(ArchiveLeft());
+  ASSERT_EQ(view.unpacked.size(), 2u);
+  EXPECT_EQ(view.unpacked.back().percent, 100);
+}
+
+TEST_F(InstallTest, EmptyDownloadWritesNothingAndLeavesThePage) {
+  EXPECT_FALSE(Install());
+  EXPECT_EQ(downloader.objects.size(), 1u);
+  EXPECT_FALSE(ArchiveLeft());
+  EXPECT_FALSE(game.Exists("\\profile"));
+  EXPECT_TRUE(view.captions.empty());
+  EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(InstallTest, InstallingTwiceReplacesTheFilesAndKeepsTheCaption) {
+  downloader.content = {TrailsArchive("first"), TrailsArchive("second")};
+  EXPECT_TRUE(Install());
+  NativeFileSystem().SetReadOnly(game.Join("\\profile\\particles\\trails\\blue.xml"), true);
+  EXPECT_TRUE(Install());
+  EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "second");
+  EXPECT_EQ(view.captions, (std::vector<std::string>{"已安装", "已安装"}));
+  EXPECT_EQ(view.messages.size(), 2u);
+  EXPECT_FALSE(ArchiveLeft());
+}
+
+TEST_F(InstallTest, WithoutAValidGameRootNothingIsDownloaded) {
+  for (const std::string& root : {std::string(), program.path(), game.Join("\\missing")}) {
+    SetGameRoot(root);
+    view.messages.clear();
+    EXPECT_FALSE(Install());
+    EXPECT_EQ(view.messages, (std::vector<Message>{{"请先设置游戏目录，再安装插件", "提示"}})) << root;
+  }
+  EXPECT_TRUE(downloader.objects.empty());
+  EXPECT_TRUE(view.captions.empty());
+}
+
+TEST_F(InstallTest, GameRootIsReadAgainAfterTheDownload) {
+  TempDir chosenMeanwhile;
+  chosenMeanwhile.WriteFile("\\WorldOfWarships.exe", "game");
+  downloader.content = {TrailsArchive("blue")};
+  downloader.during = [&] { SetGameRoot(chosenMeanwhile.path()); };
+  EXPECT_TRUE(Install());
+  EXPECT_TRUE(chosenMeanwhile.Exists("\\profile\\particles\\trails\\blue.xml"));
+  EXPECT_FALSE(game.Exists("\\profile"));
+
+  // A root that stopped being valid meanwhile gets the same message as a missing one.
+  downloader.content.push_back(TrailsArchive("again"));
+  downloader.during = [&] { SetGameRoot(game.Join("\\gone")); };
+  view.messages.clear();
+  EXPECT_FALSE(Install());
+  EXPECT_EQ(view.messages.at(0).text, "请先设置游戏目录，再安装插件");
+  EXPECT_FALSE(ArchiveLeft());
+}
+
+class SmallDisk : public FaultyFileSystem {
+ public:
+  std::optional<uint64_t> FreeSpace(const std::string&) override { return 1000; }
+};
+
+TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
+  FaultyFileSystem locked;
+  SmallDisk small;
+  struct Case {
+    const char* what;
+    std::string archive;
+    FileSystem* fs;
+    std::string_view text;
+  };
+  ZipWriter hostile;
+  hostile.Add("../outside.xml", "x");
+  std::vector<Case> cases = {
+      {"not a zip", "<html>404</html>", &NativeFileSystem(), text::kUnpackFailed},
+      {"hostile", hostile.Build(), &NativeFileSystem(), text::kUnpackFailed},
+      {"game running", TrailsArchive("new"), &locked, text::kGameFilesInUse},
+      {"disk full", TrailsArchive(std::string(5000, 'x')), &small, text::kNoDiskSpace},
+  };
+  game.WriteFile("\\profile\\particles\\trails\\blue.xml", "old");
+  locked.lockedPaths.insert(game.path() + "\\profile\\particles\\trails\\blue.xml");
+  for (const Case& c : cases) {
+    downloader.content.push_back(c.archive);
+    view.messages.clear();
+    EXPECT_FALSE(Install(*c.fs)) << c.what;
+    EXPECT_EQ(view.messages, (std::vector<Message>{{std::string(c.text), "提示"}})) << c.what;
+    EXPECT_FALSE(ArchiveLeft()) << c.what;
+    EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "old") << c.what;
+  }
+  EXPECT_TRUE(view.captions.empty());
+}
+
+TEST_F(InstallTest, StoppedUnpackingOrUnwritableProgramFolderChangesNothing) {
+  downloader.content = {TrailsArchive("blue"), TrailsArchive("blue")};
+  view.onUnpack = [](const UnpackProgress&) { return false; };
+  EXPECT_FALSE(Install());
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_FALSE(ArchiveLeft());
+
+  FaultyFileSystem fs;
+  fs.lockedPaths.insert(program.path() + "/lpx.zip");
+  EXPECT_FALSE(Install(fs));
+  EXPECT_EQ(view.messages, (std::vector<Message>{{"插件保存失败，请检查程序目录是否可写", "提示"}}));
+  EXPECT_FALSE(game.Exists("\\profile"));
+  EXPECT_TRUE(view.captions.empty());
+}
+
+TEST_F(InstallTest, ThroughTheRealDownloader) {
+  testing::ScriptedWinInet server;
+  server.answers.push_back(testing::ScriptedAnswer::Whole(206, TrailsArchive("over http"), 1000));
+  TempDir tmp;
+  HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path());
+  EXPECT_TRUE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view));
+  ASSERT_EQ(server.requests.size(), 1u);
+  EXPECT_EQ(server.requests[0].object, "/wot/wows/cj/pd/lpx.zip");
+  EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "over http");
+  EXPECT_FALSE(ArchiveLeft());
+}
+
+}  // namespace
+}  // namespace velmora
