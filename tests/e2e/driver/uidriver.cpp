@@ -271,6 +271,14 @@ std::string Run(const std::vector<std::string>& f) {
     }
     return out;
   }
+  if (verb == "rect") {  // outer rectangle of a window, or of one of its units: x y w h
+    HWND h = arg(2).empty() ? FindDefinitionWindow(arg(1)) : FindUnitWindow(arg(1), arg(2), why);
+    if (!h) return "err\t" + (why.empty() ? "no window " + arg(1) : why);
+    RECT r;
+    GetWindowRect(h, &r);
+    return "ok\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) + "\t" +
+           std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
+  }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;
 }

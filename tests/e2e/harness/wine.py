@@ -199,7 +199,7 @@ class Driver:
 
 
 class WineSession:
-    def __init__(self, name=None, screen="1280x800x24"):
+    def __init__(self, name=None, screen="1600x1200x24"):
         self.name = name or NAME
         self.root = os.path.join(BIN, "e2e", self.name)
         self.artifacts = os.path.join(self.root, "artifacts")
