@@ -11,8 +11,8 @@ file below --root (its base name):
   /status<C>/<file>      answers status C with a small HTML page
   /silent/<file>         reads the request and never answers
 
-A drop, reset or stall acts only on an answer that starts before byte N, so a
-resume from N completes. Every request is logged as one JSON line (the raw bytes
+A drop, reset or stall acts once per path (on its first answer that starts
+before byte N), so a later resume of that path completes. Every request is logged as one JSON line (the raw bytes
 as latin-1 text) to --log. The server stops by itself after --lifetime seconds.
 """
 import argparse
@@ -82,7 +82,8 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             status, extra = 200, []
         cut = None
-        if mode in ("drop", "reset", "stall") and number and start < int(number):
+        if mode in ("drop", "reset", "stall") and number and start < int(number) \
+                and self.server.first_fault(path):
             cut = int(number) - start
         self.send_head(sock, status, len(body), extra)
         try:
@@ -92,6 +93,9 @@ class Handler(socketserver.BaseRequestHandler):
         if cut is None:
             return
         if mode == "reset":
+            # Let the client drain what was sent (a reset discards unsent bytes),
+            # then close with a zero linger: the peer sees RST, not FIN.
+            time.sleep(1.0)
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         elif mode == "stall":
             self.hold(sock)
@@ -136,7 +140,15 @@ class Server(socketserver.ThreadingTCPServer):
         super().__init__((HOST, port), Handler)
         self.root, self.log_path, self.hold_seconds = root, log, hold_seconds
         self.stopping = False
+        self.faulted = set()
         self.lock = threading.Lock()
+
+    def first_fault(self, path):
+        with self.lock:
+            if path in self.faulted:
+                return False
+            self.faulted.add(path)
+            return True
 
     def record(self, entry):
         with self.lock, open(self.log_path, "a", encoding="utf-8") as f:
