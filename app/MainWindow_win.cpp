@@ -1,7 +1,9 @@
 #include "app/MainWindow_win.h"
 
+#include "app/AppServices_win.h"
 #include "app/SiteAddresses.h"
 #include "app/WindowDefs.h"
+#include "catalogue/ListPage_win.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/win32/Dialogs.h"
 
@@ -16,10 +18,8 @@ constexpr const char* kPageButtons[6] = {"按钮1", "按钮2", "按钮3", "按�
 
 }  // namespace
 
-MainWindow::MainWindow(std::string programDir)
-    : Form(MainWindowDef()),
-      programDir_(std::move(programDir)),
-      gameRoot_(NativeFileSystem(), programDir_, *this) {
+MainWindow::MainWindow(AppServices& app)
+    : Form(MainWindowDef()), app_(app), gameRoot_(app.fs, app.programDir, *this) {
   OnCreated([this] {
     CreatePages();
     // The game root and the version check run once the window is on screen, so
@@ -28,7 +28,7 @@ MainWindow::MainWindow(std::string programDir)
   });
   for (int i = 0; i < 6; ++i) OnClick(kPageButtons[i], [this, i] { ShowPage(i); });
   OnClick("按钮6", [this] { gameRoot_.Choose(); });
-  OnClick("按钮7", [this] { StartGame(NativeFileSystem(), programDir_, *this, *this); });
+  OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
 
 bool MainWindow::Create() { return Form::Create(nullptr); }
@@ -41,7 +41,7 @@ void MainWindow::CreatePages() {
     if (browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
   }
   for (int c = 0; c < 5; ++c) {
-    lists_[c] = std::make_unique<win32::Form>(ListPageDef(c));
+    lists_[c] = std::make_unique<ListPage>(static_cast<Category>(c), app_);
     lists_[c]->Create(hwnd(), kPageOrigin);
   }
   ShowPage(0);
@@ -74,7 +74,7 @@ void MainWindow::ShowMessage(std::string_view text) {
 }
 
 std::string MainWindow::BrowseForFolder(std::string_view prompt) {
-  return win32::BrowseForFolder(hwnd(), prompt, ValidGameRoot(NativeFileSystem(), programDir_));
+  return win32::BrowseForFolder(hwnd(), prompt, ValidGameRoot(app_.fs, app_.programDir));
 }
 
 void MainWindow::ShowGameRoot(std::string_view root) { SetText("编辑框1", root); }

@@ -11,9 +11,11 @@
 
 namespace velmora {
 
+struct AppServices;
+
 class MainWindow final : public win32::Form, private GameRootView, private ProcessStarter {
  public:
-  explicit MainWindow(std::string programDir);
+  explicit MainWindow(AppServices& app);
   bool Create();
 
   // 0 news, 1..5 the list pages in page-button order.
@@ -31,7 +33,7 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   // ProcessStarter
   bool Start(const std::string& executable, const std::string& workingFolder) override;
 
-  std::string programDir_;
+  AppServices& app_;
   GameRootSetup gameRoot_;
   std::unique_ptr<win32::Form> news_;
   std::array<std::unique_ptr<win32::Form>, 5> lists_;

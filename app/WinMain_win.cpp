@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "app/AppServices_win.h"
 #include "app/MainWindow_win.h"
 #include "platform/WinText.h"
 #include "platform/win32/Dialogs.h"
@@ -21,8 +22,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   int exitCode = 0;
   {
-    // 2.-4. Global state lives in this scope; the main window is the start-up window.
-    MainWindow main(programDir);
+    // 2. Global state lives in this scope and is released after the loop.
+    AppServices app(programDir);
+    // 3. Module initialisers: no skin library is carried in this build.
+    MainWindow main(app);
     if (!main.Create()) {
       MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);
       OleUninitialize();

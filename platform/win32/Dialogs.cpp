@@ -69,6 +69,18 @@ bool StartProcess(const std::string& executable, const std::string& workingFolde
   return true;
 }
 
+bool RunCommandLine(const std::string& commandLine) {
+  std::wstring cmd = Wide(commandLine);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return false;
+  }
+  KernelHandle process(pi.hProcess), thread(pi.hThread);
+  return true;
+}
+
 std::string ProgramDirectory() {
   std::wstring path(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));

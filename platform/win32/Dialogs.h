@@ -20,6 +20,9 @@ std::string BrowseForFolder(HWND owner, std::string_view prompt, const std::stri
 bool StartProcess(const std::string& executable, const std::string& workingFolder,
                   const std::string& arguments = {});
 
+// Runs a command line as a new process (the system searches the program).
+bool RunCommandLine(const std::string& commandLine);
+
 // The folder of the program's own executable, without a trailing separator.
 std::string ProgramDirectory();
 

@@ -117,17 +117,6 @@ void Form::UpdateFont() {
   }
 }
 
-RECT Form::UnitRect(const UnitDef& unit) const {
-  int x = unit.x, y = unit.y;
-  if (!unit.parent.empty()) {
-    if (const UnitDef* p = FindUnit(def_, unit.parent)) {
-      x += p->x;
-      y += p->y;
-    }
-  }
-  return RECT{Scale(x), Scale(y), Scale(x + unit.width), Scale(y + unit.height)};
-}
-
 HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD exStyle = 0;
@@ -179,12 +168,48 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
 }
 
+static bool IsLabel(const UnitDef& u) { return u.kind == UnitKind::Label || u.kind == UnitKind::TransparentLabel; }
+
+static bool Overlap(const RECT& a, const RECT& b) {
+  RECT r;
+  return IntersectRect(&r, &a, &b) != 0;
+}
+
+RECT Form::UnitRect(const UnitDef& unit) const {
+  int x = unit.x, y = unit.y;
+  if (!unit.parent.empty()) {
+    if (const UnitDef* p = FindUnit(def_, unit.parent)) {
+      x += p->x;
+      y += p->y;
+    }
+  }
+  RECT r{Scale(x), Scale(y), Scale(x + unit.width), Scale(y + unit.height)};
+  // A label lower than one line of text ("k/S" is 8 pixels high) keeps its place
+  // but gets the line's height, so its text is not cut off.
+  if (IsLabel(unit) && r.bottom - r.top < Scale(14)) r.bottom = r.top + Scale(14);
+  return r;
+}
+
 void Form::CreateUnits() {
   units_.assign(def_.units.size(), nullptr);
   for (size_t i = 0; i < def_.units.size(); ++i) {
     const UnitDef& u = def_.units[i];
-    units_[i] = CreateUnitWindow(u, kFirstUnitId + static_cast<int>(i), UnitRect(u));
-    if (units_[i]) SendMessageW(units_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    RECT r = UnitRect(u);
+    units_[i] = CreateUnitWindow(u, kFirstUnitId + static_cast<int>(i), r);
+    if (!units_[i]) continue;
+    SendMessageW(units_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    // A label laid over an earlier one (the unit "k/S" beside the rate) is shown
+    // above it; windows created later otherwise lie below. Labels take no focus,
+    // so the tab order stays that of the definition.
+    if (!IsLabel(u)) continue;
+    for (size_t k = 0; k < i; ++k) {
+      if (units_[k] && IsLabel(def_.units[k]) && Overlap(r, UnitRect(def_.units[k]))) {
+        HWND above = GetWindow(units_[k], GW_HWNDPREV);
+        SetWindowPos(units_[i], above ? above : HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        break;
+      }
+    }
   }
 }
 

@@ -25,6 +25,7 @@ namespace {
 constexpr wchar_t kDefinitionProperty[] = L"VelmoraDefinition";
 constexpr int kFirstUnitId = 1000;
 constexpr int kMessageTextId = 0xFFFF;
+constexpr int kFirstRowButtonId = 2000;
 
 DWORD g_velmoraPid = 0;
 
@@ -278,6 +279,14 @@ std::string Run(const std::vector<std::string>& f) {
     GetWindowRect(h, &r);
     return "ok\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) + "\t" +
            std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
+  }
+  if (verb == "click-row" || verb == "row-text") {  // row buttons of a list page
+    HWND w = FindDefinitionWindow(arg(1));
+    if (!w) return "err\tno window " + arg(1);
+    HWND b = GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2)));
+    if (!b) return "err\tno row " + arg(2);
+    if (verb == "row-text") return "ok\t" + WindowText(b);
+    return PostMessageW(b, BM_CLICK, 0, 0) ? "ok" : "err\tpost failed";
   }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;

@@ -1,0 +1,26 @@
+// The program-wide state that outlives any one window: set up at start-up before
+// the main window, released after the message loop (the plug-in downloader with
+// its temporary-file and total-size slots, and the open plug-in pages).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "net/HttpDownloader.h"
+#include "platform/FileSystem.h"
+
+namespace velmora {
+
+class PluginPages;
+
+struct AppServices {
+  explicit AppServices(std::string programDir);
+  ~AppServices();
+
+  std::string programDir;
+  FileSystem& fs;
+  HttpDownloader downloader;
+  std::unique_ptr<PluginPages> pluginPages;
+};
+
+}  // namespace velmora

@@ -1,0 +1,35 @@
+// A list page: the rows of one category in the main window's page area, each
+// with the entry's texts and a row button that opens its plug-in page.
+#pragma once
+
+#include <vector>
+
+#include "catalogue/Catalogue.h"
+#include "platform/WinHandle.h"
+#include "platform/win32/Form.h"
+
+namespace velmora {
+
+struct AppServices;
+
+// Row buttons are not units of the definition; the UI driver finds row r at
+// control id kFirstRowButtonId + r.
+inline constexpr int kFirstRowButtonId = 2000;
+
+class ListPage final : public win32::Form {
+ public:
+  ListPage(Category category, AppServices& app);
+
+ private:
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void AddRows();
+  void RefreshRowButtons();
+  void DrawRow(const DRAWITEMSTRUCT& item);
+
+  Category category_;
+  AppServices& app_;
+  std::vector<HWND> rowButtons_;
+  FontHandle nameFont_;
+};
+
+}  // namespace velmora

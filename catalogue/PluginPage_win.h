@@ -1,0 +1,57 @@
+// A plug-in page: the small "下载" window of one catalogue entry with its preview
+// picture, install and uninstall buttons and download progress.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/Install.h"
+#include "platform/win32/Form.h"
+
+namespace velmora {
+
+struct AppServices;
+
+class PluginPage final : public win32::Form, public InstallView {
+ public:
+  PluginPage(const CatalogueEntry& entry, AppServices& app);
+  bool Open(HWND owner);
+  const CatalogueEntry& entry() const { return entry_; }
+
+  // PluginPageView
+  void SetInstallCaption(std::string_view caption) override;
+  void ShowMessage(std::string_view text, std::string_view title) override;
+  // DownloadView
+  void SetStatus(std::string_view text) override;
+  void SetProgress(int percent) override;
+  void SetRate(std::string_view rate) override;
+  bool KeepGoing() override;
+  // The zip unit's progress event: shown on the hidden 进度条2; never stops.
+  bool OnUnpackProgress(const UnpackProgress& progress) override;
+
+ private:
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void Install();
+  void SetBusy(bool busy);
+  void Repaint(std::string_view unit);
+  void DrawPreview(const DRAWITEMSTRUCT& item);
+
+  const CatalogueEntry& entry_;
+  AppServices& app_;
+  bool busy_ = false;
+  bool closeRequested_ = false;
+};
+
+// The 21 plug-in pages, opened on demand; a second open brings the page forward.
+class PluginPages {
+ public:
+  explicit PluginPages(AppServices& app) : app_(app) {}
+  void Open(int entryIndex, HWND owner);
+
+ private:
+  AppServices& app_;
+  std::array<std::unique_ptr<PluginPage>, kEntryCount> pages_;
+};
+
+}  // namespace velmora

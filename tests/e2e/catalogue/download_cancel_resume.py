@@ -1,0 +1,57 @@
+"""Closing a plug-in page while its download runs cancels it without a message
+and without touching the game folder; the page stays responsive meanwhile, its
+buttons are off; opening the page again resumes the same download where it
+stopped and installs."""
+import os
+import re
+
+from plugins import BLUE_TRAILS, SHELLS_LIST, config_ini, trails_archive
+from tool_server import ToolServer
+from wine import TOOL_PORT, check, main, wait_until
+
+GAME = "D:\\WoWS"
+SIZE = 3 * 1024 * 1024
+
+
+def scenario(wine):
+    program = wine.program_dir()
+    game = wine.make_game(GAME)
+    config_ini(program, GAME)
+    root = os.path.join(wine.root, "server")
+    trails_archive(os.path.join(root, "wot/wows/cj/pd/lpx.zip"), noise=SIZE)
+    page = f"plugin:{BLUE_TRAILS}"
+    with ToolServer(root, TOOL_PORT, rate=400 * 1024) as server:
+        wine.start_velmora()
+        ui = wine.driver()
+        ui.wait_window("main")
+        ui.click("main", "按钮5")
+        ui.call("click-row", SHELLS_LIST, 1)
+        ui.wait_window(page)
+        ui.click(page, "按钮1")
+        wait_until(lambda: ui.text(page, "标签2") == "开始下载" and ui.text(page, "标签4") != "", 20,
+                   "the download to run")
+        check(ui.state(page, "按钮1") == ("visible", "disabled"), "install button off while it runs")
+        check(ui.state(page, "按钮2") == ("visible", "disabled"), "uninstall button off while it runs")
+        wine.screenshot("downloading")
+        ui.close(page)
+        ui.gone_window(page)
+        ui.no_msgbox(1500)
+        check(not os.path.exists(os.path.join(game, "profile")), "nothing unpacked after a cancel")
+        check(not os.path.exists(os.path.join(program, "lpx.zip")), "no archive after a cancel")
+
+        server.rate = None
+        ui.call("click-row", SHELLS_LIST, 1)
+        ui.wait_window(page)
+        ui.click(page, "按钮1")
+        ui.expect_message("插件安装完毕")
+        ranges = [re.search(rb"range: ?bytes=(\d+)-", raw, re.I) for _, raw in server.requests]
+        offsets = [int(m.group(1)) for m in ranges if m]
+        check(len(offsets) == 2 and offsets[0] == 0 and offsets[1] > 0,
+              f"second download resumes after the held bytes: {offsets}")
+        check(os.path.isfile(os.path.join(game, "profile", "particles", "trails", "noise.bin")),
+              "resumed archive is whole and unpacks")
+        wine.screenshot("resumed-installed")
+
+
+if __name__ == "__main__":
+    main(scenario)
