@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -8,6 +7,7 @@
 #include "catalogue/InstalledTest.h"
 #include "catalogue/Uninstall.h"
 #include "support/FaultyFileSystem.h"
+#include "support/FolderLink.h"
 #include "support/TempDir.h"
 
 namespace velmora {
@@ -79,7 +79,7 @@ struct UninstallTest : ::testing::Test {
   UninstallOutcome Run(std::string_view name) { return Uninstall(fs, program.path(), Named(name), page); }
   void Link(const std::string& target, std::string_view tail) {
     fsys::create_directories(Native(game.Join(tail)).parent_path());
-    fsys::create_directory_symlink(Native(target), Native(game.Join(tail)));
+    testing::MakeFolderLink(target, game.Join(tail));
   }
 };
 
@@ -251,7 +251,7 @@ TEST_F(UninstallTest, NothingIsTestedOrDeletedThroughALinkedFolder) {
   game2.WriteFile("\\profile\\gui\\flash\\fonts_all.swf");
   game2.WriteFile("\\profile\\fontconfig.xml");
   texts.WriteFile("\\ru\\LC_MESSAGES\\global.mo", "precious");
-  fsys::create_directory_symlink(texts.path(), Native(game2.Join("\\profile\\texts")));
+  testing::MakeFolderLink(texts.path(), game2.Join("\\profile\\texts"));
   page.events.clear();
   EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
   EXPECT_EQ(texts.Read("\\ru\\LC_MESSAGES\\global.mo"), "precious");
@@ -286,7 +286,7 @@ TEST_F(UninstallTest, UndeletableFileDoesNotStopTheOthersAndIsReported) {
 }
 
 TEST_F(UninstallTest, ReadOnlyFilesAndFoldersAreDeleted) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  if (testing::IsSuperuser()) GTEST_SKIP() << "permissions do not bind the superuser";
   Install(Named("PacificGirls"));
   Install(Named("网格瞄准"));
   ASSERT_TRUE(fs.SetReadOnly(game.Join("\\profile\\gui\\ship_previews\\sub\\a.dds"), true));

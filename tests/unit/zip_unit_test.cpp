@@ -5,6 +5,7 @@
 
 #include "platform/Encoding.h"
 #include "support/FaultyFileSystem.h"
+#include "support/FolderLink.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
 #include "zip/ZipUnit.h"
@@ -174,7 +175,7 @@ TEST_F(ZipUnitTest, HostileEntriesChangeNothing) {
 TEST_F(ZipUnitTest, LinkInsideTheTargetIsNotFollowed) {
   TempDir outside;
   outside.WriteFile("\\keep.txt", "keep");
-  std::filesystem::create_directory_symlink(outside.path(), game.path() + "/profile/gui/flash");
+  testing::MakeFolderLink(outside.path(), game.path() + "/profile/gui/flash");
   ZipWriter zip = WithGoodEntry();
   zip.Add("profile/gui/flash/keep.txt", "evil");
   EXPECT_EQ(Unpack(zip), UnpackResult::Hostile);
