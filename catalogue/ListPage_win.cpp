@@ -25,25 +25,31 @@ ListPage::ListPage(Category category, AppServices& app)
 
 void ListPage::AddRows() {
   HWND list = Unit(InfoOf(category_).listUnit);
-  nameFont_.Reset(CreateFontW(-Scale(14), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                              DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
-  SendMessageW(list, LB_SETITEMHEIGHT, 0, Scale(kRowHeight));
   auto entries = EntriesOf(category_);
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
   for (size_t r = 0; r < entries.size(); ++r) {
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entries[r].displayName).c_str()));
     // Row buttons sit on the page above the list (the rows never scroll: at most
-    // five fit), so their clicks reach this page.
-    int y = static_cast<int>(r) * kRowHeight + (kRowHeight - kRowButtonHeight) / 2;
+    // five fit), so their clicks reach this page; LayoutExtras places them.
     HWND b = CreateWindowExW(0, L"BUTTON", L"详细", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                             Scale(640 - 24 - kRowButtonWidth), Scale(y), Scale(kRowButtonWidth),
-                             Scale(kRowButtonHeight), hwnd(),
+                             0, 0, 0, 0, hwnd(),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstRowButtonId + r)),
                              GetModuleHandleW(nullptr), nullptr);
     SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowPos(b, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     rowButtons_.push_back(b);
+  }
+}
+
+void ListPage::LayoutExtras() {
+  nameFont_ = win32::UiFont(Scale(14), FW_BOLD);
+  SendMessageW(Unit(InfoOf(category_).listUnit), LB_SETITEMHEIGHT, 0, Scale(kRowHeight));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(Unit(InfoOf(category_).listUnit), WM_GETFONT, 0, 0));
+  for (size_t r = 0; r < rowButtons_.size(); ++r) {
+    int y = static_cast<int>(r) * kRowHeight + (kRowHeight - kRowButtonHeight) / 2;
+    SetWindowPos(rowButtons_[r], nullptr, Scale(640 - 24 - kRowButtonWidth), Scale(y),
+                 Scale(kRowButtonWidth), Scale(kRowButtonHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (font) SendMessageW(rowButtons_[r], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 }
 

@@ -23,6 +23,7 @@ class ListPage final : public win32::Form {
  private:
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void AddRows();
+  void LayoutExtras() override;
   void RefreshRowButtons();
   void DrawRow(const DRAWITEMSTRUCT& item);
 

@@ -105,9 +105,7 @@ void PluginPage::DrawPreview(const DRAWITEMSTRUCT& item) {
   }
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, RGB(236, 240, 246));
-  FontHandle font(CreateFontW(-Scale(28), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                              DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+  FontHandle font = win32::UiFont(Scale(28), FW_BOLD);
   HGDIOBJ old = SelectObject(item.hDC, font.Get());
   std::wstring name = Wide(entry_.displayName);
   DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &r,

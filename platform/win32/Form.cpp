@@ -38,6 +38,12 @@ int DefinitionIndex(const WindowDef& def) {
 
 UINT WindowDpi(HWND hwnd) { return DpiOf(hwnd); }
 
+FontHandle UiFont(int pixelHeight, int weight) {
+  return FontHandle(CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+}
+
 Form::~Form() {
   if (hwnd_) {
     HWND h = std::exchange(hwnd_, nullptr);
@@ -78,6 +84,7 @@ bool Form::Create(HWND parent, POINT pagePos) {
   } else {
     style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     exStyle = WS_EX_CONTROLPARENT;
+    pagePos_ = pagePos;
     x = Scale(pagePos.x);
     y = Scale(pagePos.y);
   }
@@ -104,14 +111,12 @@ bool Form::Create(HWND parent, POINT pagePos) {
   UpdateFont();
   CreateUnits();
   if (created_) created_();
+  LayoutExtras();
   return true;
 }
 
 void Form::UpdateFont() {
-  // The program's windows use 宋体 at 9 points; Windows without it substitutes.
-  font_.Reset(CreateFontW(-Scale(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+  font_ = UiFont(Scale(12));  // 9 points
   for (HWND u : units_) {
     if (u) SendMessageW(u, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
   }
@@ -220,6 +225,7 @@ void Form::LayoutUnits() {
     SetWindowPos(units_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  LayoutExtras();
 }
 
 HWND Form::Unit(std::string_view name) const {
@@ -329,6 +335,16 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
       LayoutUnits();
       return 0;
     }
+    case WM_DPICHANGED_AFTERPARENT:
+      // A page moved with its window to a monitor of another DPI.
+      if (!topLevel_) {
+        dpi_ = DpiOf(hwnd_);
+        SetWindowPos(hwnd_, nullptr, Scale(pagePos_.x), Scale(pagePos_.y), Scale(def_.width),
+                     Scale(def_.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        UpdateFont();
+        LayoutUnits();
+      }
+      return 0;
     case WM_CLOSE:
       DestroyWindow(hwnd_);
       return 0;

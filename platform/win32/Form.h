@@ -61,6 +61,9 @@ class Form {
   // Extra per-window message handling; return true when handled.
   virtual bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   virtual HWND CreateUnitWindow(const UnitDef& unit, int id, const RECT& r);
+  // Places what the form adds beyond its units; runs after every layout pass
+  // (creation and DPI changes).
+  virtual void LayoutExtras() {}
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -74,6 +77,7 @@ class Form {
   HWND hwnd_ = nullptr;
   UINT dpi_ = 96;
   bool topLevel_ = false;
+  POINT pagePos_ = {0, 0};  // unscaled place of a child page in its parent
   std::vector<HWND> units_;  // parallel to def_.units; nullptr for non-visual units
   FontHandle font_;
   BrushHandle background_;
@@ -83,5 +87,8 @@ class Form {
 
 // DPI of the monitor a window is on (96 when the system cannot tell).
 UINT WindowDpi(HWND hwnd);
+
+// The program's typeface, 宋体 (Windows without it substitutes), at a pixel height.
+FontHandle UiFont(int pixelHeight, int weight = FW_NORMAL);
 
 }  // namespace velmora::win32
