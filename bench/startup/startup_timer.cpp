@@ -1,0 +1,120 @@
+// Measures "process start -> main window shown" the same way for every program
+// it is given: CreateProcessW, then a 1 ms poll for a visible top-level window
+// of that process whose title holds the given text. The window is then closed
+// and the next program started; rounds alternate the programs so drift in the
+// machine's load falls on all of them alike. The first round warms the caches
+// and is not counted.
+//
+//   startup_timer RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]
+//
+// Prints "run<TAB>exe<TAB>ms" per counted start and "median<TAB>exe<TAB>ms".
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/WinHandle.h"
+#include "platform/WinText.h"
+
+using namespace velmora;
+
+namespace {
+
+struct Search {
+  DWORD pid;
+  const std::wstring* titleText;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindShown(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<Search*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
+  wchar_t title[256];
+  int n = GetWindowTextW(h, title, 256);
+  if (std::wstring(title, n).find(*s->titleText) == std::wstring::npos) return TRUE;
+  s->found = h;
+  return FALSE;
+}
+
+double Ms(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER freq) {
+  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+// One start; negative when the window did not show within 60 s.
+double TimeOneStart(const std::wstring& exe, const std::wstring& titleText) {
+  std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  LARGE_INTEGER freq, start, now;
+  QueryPerformanceFrequency(&freq);
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+    std::fprintf(stderr, "cannot start %s: error %lu\n", Utf8(exe).c_str(), GetLastError());
+    return -1;
+  }
+  KernelHandle process(pi.hProcess), thread(pi.hThread);
+  Search s{pi.dwProcessId, &titleText};
+  double ms = -1;
+  for (;;) {
+    s.found = nullptr;
+    EnumWindows(FindShown, reinterpret_cast<LPARAM>(&s));
+    QueryPerformanceCounter(&now);
+    if (s.found) {
+      ms = Ms(start, now, freq);
+      break;
+    }
+    if (Ms(start, now, freq) > 60000 || WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) break;
+    Sleep(1);
+  }
+  if (s.found) PostMessageW(s.found, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process.Get(), 15000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.Get(), 1);
+    WaitForSingleObject(process.Get(), 5000);
+  }
+  return ms;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4 || argc % 2 != 0) {
+    std::fprintf(stderr, "usage: startup_timer RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]\n");
+    return 2;
+  }
+  const int runs = std::max(1, _wtoi(argv[1]));
+  struct Program {
+    std::wstring titleText, exe;
+    std::vector<double> ms;
+  };
+  std::vector<Program> programs;
+  for (int i = 2; i + 1 < argc; i += 2) programs.push_back({argv[i], argv[i + 1], {}});
+
+  for (int round = 0; round <= runs; ++round) {
+    for (Program& p : programs) {
+      double ms = TimeOneStart(p.exe, p.titleText);
+      if (ms < 0) {
+        std::fprintf(stderr, "no window of %s showed\n", Utf8(p.exe).c_str());
+        return 1;
+      }
+      if (round == 0) continue;  // warm-up
+      p.ms.push_back(ms);
+      std::printf("run\t%s\t%.1f\n", Utf8(p.exe).c_str(), ms);
+      std::fflush(stdout);
+    }
+  }
+  for (const Program& p : programs) std::printf("median\t%s\t%.1f\n", Utf8(p.exe).c_str(), Median(p.ms));
+  return 0;
+}
