@@ -22,14 +22,10 @@ std::string_view FailureText(UnpackResult r) {
   return text::kUnpackFailed;
 }
 
-bool StoreArchive(FileSystem& fs, const std::string& path, std::string& content) {
+bool StoreArchive(FileSystem& fs, const std::string& path, const std::string& content) {
   std::unique_ptr<OutputFile> out = fs.OpenForWrite(path, false);
   bool ok = out && out->Write(content.data(), content.size());
-  ok = out && out->Close() && ok;
-  // The bytes are read back from the file for unpacking; holding them twice would
-  // double the memory a large archive needs.
-  std::string().swap(content);
-  return ok;
+  return out && out->Close() && ok;
 }
 
 }  // namespace
@@ -49,7 +45,8 @@ bool InstallPlugin(FileSystem& fs, const std::string& programDir, ArchiveDownloa
   if (content.empty()) return false;
 
   const std::string storedArchive = programDir + names.slashTail;
-  if (!StoreArchive(fs, storedArchive, content)) {
+  if (!StoreArchive(fs, storedArchive, content) ||
+      fs.FileSize(programDir + names.backslashTail) != content.size()) {
     fs.RemoveFile(storedArchive);
     view.ShowMessage(text::kArchiveNotSaved);
     return false;
@@ -60,7 +57,10 @@ bool InstallPlugin(FileSystem& fs, const std::string& programDir, ArchiveDownloa
   if (IsGameRoot(fs, gameRoot)) {
     ZipUnit zip(fs);
     zip.SetProgressHandler([&view](const UnpackProgress& p) { return view.OnUnpackProgress(p); });
-    result = zip.Unpack(programDir + names.backslashTail, gameRoot);
+    // The archive file (programDir + names.backslashTail) holds exactly these
+    // bytes, just written and checked; reading them back would only copy a large
+    // archive once more.
+    result = zip.UnpackBytes(content, gameRoot);
   }
   if (result != UnpackResult::Done) {
     fs.RemoveFile(storedArchive);

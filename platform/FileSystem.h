@@ -35,6 +35,9 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool Write(const void* data, size_t size) = 0;
+  // The file's modification time, through the open file (no second open). Call
+  // after the last Write: a later write would move it again.
+  virtual bool SetModifiedTime(const LocalTime& time) = 0;
   virtual bool Close() = 0;
 };
 

@@ -25,6 +25,18 @@ std::string Native(const std::string& path) {
   return p;
 }
 
+time_t LocalSeconds(const LocalTime& t) {
+  std::tm tm{};
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
+  tm.tm_mday = t.day;
+  tm.tm_hour = t.hour;
+  tm.tm_min = t.minute;
+  tm.tm_sec = t.second;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
 class PosixOutputFile final : public OutputFile {
  public:
   explicit PosixOutputFile(int fd) : fd_(fd) {}
@@ -38,6 +50,12 @@ class PosixOutputFile final : public OutputFile {
       size -= static_cast<size_t>(n);
     }
     return true;
+  }
+  bool SetModifiedTime(const LocalTime& t) override {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = LocalSeconds(t);
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    return fd_ >= 0 && ::futimens(fd_, times) == 0;
   }
   bool Close() override {
     if (fd_ < 0) return true;
@@ -143,16 +161,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool SetModifiedTime(const std::string& path, const LocalTime& t) override {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
     struct timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = std::mktime(&tm);
+    times[0].tv_sec = times[1].tv_sec = LocalSeconds(t);
     times[0].tv_nsec = times[1].tv_nsec = 0;
     return ::utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
   }

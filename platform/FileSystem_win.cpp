@@ -36,6 +36,19 @@ void MakeWritable(const std::wstring& p) {
   }
 }
 
+// A local date and time as the file time Windows stores (UTC).
+bool ToFileTime(const LocalTime& t, FILETIME& ft) {
+  SYSTEMTIME local{};
+  local.wYear = static_cast<WORD>(t.year);
+  local.wMonth = static_cast<WORD>(t.month);
+  local.wDay = static_cast<WORD>(t.day);
+  local.wHour = static_cast<WORD>(t.hour);
+  local.wMinute = static_cast<WORD>(t.minute);
+  local.wSecond = static_cast<WORD>(t.second);
+  SYSTEMTIME utc;
+  return TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && SystemTimeToFileTime(&utc, &ft);
+}
+
 class WinOutputFile final : public OutputFile {
  public:
   explicit WinOutputFile(FileHandle h) : h_(std::move(h)) {}
@@ -50,6 +63,10 @@ class WinOutputFile final : public OutputFile {
       size -= written;
     }
     return true;
+  }
+  bool SetModifiedTime(const LocalTime& t) override {
+    FILETIME ft;
+    return h_ && ToFileTime(t, ft) && SetFileTime(h_.Get(), nullptr, &ft, &ft);
   }
   bool Close() override {
     h_.Reset();
@@ -199,18 +216,8 @@ class WinFileSystem final : public FileSystem {
   }
 
   bool SetModifiedTime(const std::string& path, const LocalTime& t) override {
-    SYSTEMTIME local{};
-    local.wYear = static_cast<WORD>(t.year);
-    local.wMonth = static_cast<WORD>(t.month);
-    local.wDay = static_cast<WORD>(t.day);
-    local.wHour = static_cast<WORD>(t.hour);
-    local.wMinute = static_cast<WORD>(t.minute);
-    local.wSecond = static_cast<WORD>(t.second);
-    SYSTEMTIME utc;
     FILETIME ft;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) {
-      return false;
-    }
+    if (!ToFileTime(t, ft)) return false;
     FileHandle h(CreateFileW(Win32Path(path).c_str(), FILE_WRITE_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));

@@ -21,6 +21,7 @@ struct PlannedEntry {
   std::optional<LocalTime> time;
   unz64_file_pos position{};
   std::string staged;  // where its data waits in the staging folder
+  PathKind existing = PathKind::Missing;  // what its place held when checked
 };
 
 // A file put into place, and where the file it replaced was kept.
@@ -119,11 +120,11 @@ class Unpacking {
       if (k == PathKind::Link) return UnpackResult::Hostile;
       if (k == PathKind::File) return UnpackResult::WriteFailed;
     }
-    for (const PlannedEntry& e : plan_) {
+    for (PlannedEntry& e : plan_) {
       if (e.path.isFolder) continue;
-      PathKind k = fs_.Kind(Below(e.relative));
-      if (k == PathKind::Link) return UnpackResult::Hostile;
-      if (k == PathKind::Folder) return UnpackResult::WriteFailed;
+      e.existing = fs_.Kind(Below(e.relative));
+      if (e.existing == PathKind::Link) return UnpackResult::Hostile;
+      if (e.existing == PathKind::Folder) return UnpackResult::WriteFailed;
     }
     if (std::optional<uint64_t> free = FreeSpaceNear(target_); free && totalSize_ > *free) {
       return UnpackResult::NoSpace;
@@ -184,9 +185,8 @@ class Unpacking {
     // The reader stops at the stated size, so a short stream is the one size
     // fault left to see; the checksum catches the rest.
     if (!reader_.CloseEntry() || written != e.size) return UnpackResult::Corrupt;
-    if (!out->Close()) return UnpackResult::WriteFailed;
-    if (e.time && !fs_.SetModifiedTime(e.staged, *e.time)) return UnpackResult::WriteFailed;
-    return UnpackResult::Done;
+    if (e.time && !out->SetModifiedTime(*e.time)) return UnpackResult::WriteFailed;
+    return out->Close() ? UnpackResult::Done : UnpackResult::WriteFailed;
   }
 
   UnpackResult Commit() {
@@ -201,17 +201,17 @@ class Unpacking {
       if (e.path.isFolder) continue;
       Placement& p = placements_.emplace_back();
       p.final = Below(e.relative);
-      PathKind k = fs_.Kind(p.final);
-      if (k == PathKind::File) {
+      // An earlier entry of the same name has put a file there since the check.
+      bool replaced = e.existing == PathKind::File || placedNames_.count(LowerAscii(e.relative)) > 0;
+      if (replaced) {
         // A file the running game holds open cannot be moved aside.
         std::string backup = staging_ + "\\b" + std::to_string(i);
         if (!fs_.MoveReplace(p.final, backup)) return Rollback(UnpackResult::InUse);
         p.backup = backup;
-      } else if (k != PathKind::Missing) {
-        return Rollback(UnpackResult::WriteFailed);
       }
       if (!fs_.MoveReplace(e.staged, p.final)) return Rollback(UnpackResult::WriteFailed);
       p.placed = true;
+      placedNames_.insert(LowerAscii(e.relative));
     }
     return UnpackResult::Done;
   }
@@ -247,6 +247,7 @@ class Unpacking {
   bool keepStaging_ = false;
   std::vector<std::string> createdFolders_;
   std::vector<Placement> placements_;
+  std::set<std::string> placedNames_;
 };
 
 }  // namespace
