@@ -46,7 +46,7 @@ struct DownloadSettings {
   std::function<uint32_t()> drawNumber;  // the number in the temporary file's name; random when empty
   uint32_t connectTimeoutMs = 5000;
   uint32_t receiveTimeoutMs = 20000;
-  uint32_t bufferSize = 64 * 1024;
+  uint32_t bufferSize = 256 * 1024;
 };
 
 // "<folder>\~~<number>.tmp" with exactly one backslash before "~~", whether or not

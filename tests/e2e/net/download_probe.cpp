@@ -28,6 +28,8 @@ class PrintingView final : public DownloadView {
   int pieces = 0;
   int percent = -1;
 
+  std::string lines;  // printed after the step, so console output stays out of its time
+
   void SetStatus(std::string_view text) override { Print("status", text); }
   void SetProgress(int p) override {
     percent = p;
@@ -42,9 +44,8 @@ class PrintingView final : public DownloadView {
   }
 
  private:
-  static void Print(const char* what, std::string_view text) {
-    std::printf("%s %.*s\n", what, static_cast<int>(text.size()), text.data());
-    std::fflush(stdout);
+  void Print(const char* what, std::string_view text) {
+    lines.append(what).append(" ").append(text).append("\n");
   }
 };
 
@@ -115,17 +116,22 @@ int wmain(int argc, wchar_t** argv) {
 
     std::printf("step %d %s %s\n", step, resume ? "resume" : "fresh", object.c_str());
     std::fflush(stdout);
-    DWORD started = GetTickCount();
+    LARGE_INTEGER frequency, started, ended;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
     std::string content = downloader.Download(object, resume, view);
-    DWORD elapsed = GetTickCount() - started;
+    QueryPerformanceCounter(&ended);
+    const double elapsedMs =
+        1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) / frequency.QuadPart;
+    std::fputs(view.lines.c_str(), stdout);
     const DownloadReport& r = downloader.LastReport();
     std::printf(
         "result step=%d outcome=%s status=%d error=%u offset=%llu received=%llu bytes=%zu "
-        "attempts=%d pieces=%d ms=%lu total=%s temp=%s\n",
+        "attempts=%d pieces=%d ms=%.1f total=%s temp=%s\n",
         step, OutcomeName(r.outcome), r.status, r.error,
         static_cast<unsigned long long>(r.resumeOffset),
         static_cast<unsigned long long>(r.received), content.size(), r.attempts, view.pieces,
-        static_cast<unsigned long>(elapsed), downloader.TotalSizeText().c_str(),
+        elapsedMs, downloader.TotalSizeText().c_str(),
         downloader.TempFile().c_str());
     std::fflush(stdout);
     if (r.outcome != DownloadOutcome::Completed) allCompleted = false;
