@@ -201,9 +201,9 @@ class Unpacking {
       if (e.path.isFolder) continue;
       Placement& p = placements_.emplace_back();
       p.final = Below(e.relative);
-      // An earlier entry of the same name has put a file there since the check.
-      bool replaced = e.existing == PathKind::File || placedNames_.count(LowerAscii(e.relative)) > 0;
-      if (replaced) {
+      // An earlier entry of the same name may have put a file there since the
+      // check; that one is simply replaced (a rollback removes it anyway).
+      if (e.existing == PathKind::File) {
         // A file the running game holds open cannot be moved aside.
         std::string backup = staging_ + "\\b" + std::to_string(i);
         if (!fs_.MoveReplace(p.final, backup)) return Rollback(UnpackResult::InUse);
@@ -211,7 +211,6 @@ class Unpacking {
       }
       if (!fs_.MoveReplace(e.staged, p.final)) return Rollback(UnpackResult::WriteFailed);
       p.placed = true;
-      placedNames_.insert(LowerAscii(e.relative));
     }
     return UnpackResult::Done;
   }
@@ -247,7 +246,6 @@ class Unpacking {
   bool keepStaging_ = false;
   std::vector<std::string> createdFolders_;
   std::vector<Placement> placements_;
-  std::set<std::string> placedNames_;
 };
 
 }  // namespace

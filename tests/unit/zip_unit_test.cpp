@@ -261,6 +261,22 @@ TEST_F(ZipUnitTest, FileHeldOpenLeavesEveryFileAsItWas) {
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
+TEST_F(ZipUnitTest, RepeatedEntryTheLastWinsAndAFailureRestoresTheFirstOriginal) {
+  ZipWriter twice;
+  twice.Add("profile/icons.xml", "one");
+  twice.Add("profile\\icons.xml", "two");
+  ASSERT_EQ(Unpack(twice), UnpackResult::Done);
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "two");
+
+  game.WriteFile("\\profile\\icons.xml", "old icons");
+  auto before = Snapshot(game.path());
+  FaultyFileSystem fs;
+  fs.lockedPaths.insert(game.path() + "\\profile\\gui\\battle_stats.xml");
+  twice.Add("profile/gui/battle_stats.xml", "new stats");
+  EXPECT_EQ(Unpack(twice, fs), UnpackResult::InUse);
+  EXPECT_EQ(Snapshot(game.path()), before);
+}
+
 TEST_F(ZipUnitTest, CleansUpTheStagingLeftByACrash) {
   game.WriteFile("\\velmora-unpack~\\0", "half written");
   ZipWriter zip = WithGoodEntry();
