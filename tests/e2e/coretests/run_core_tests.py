@@ -22,10 +22,20 @@ WINE_CANNOT = {
     "UninstallTest.LinkInsideARemovedFolderIsRemovedAsALink": NO_FOLDER_LINKS,
     "UninstallTest.LinkAtTheProbePathItselfIsRemovedNotItsTarget": NO_FOLDER_LINKS,
     "UninstallTest.NothingIsTestedOrDeletedThroughALinkedFolder": NO_FOLDER_LINKS,
+    "NativeFileSystem.FolderLinksAreReportedAndNeverEntered": NO_FOLDER_LINKS,
     # IsValidCodePage(54936) is FALSE under Wine 8, so GB18030's four-byte
     # characters fall back to GBK and are refused; Windows has code page 54936.
     "SettingsFile.RoundTripsTextOutsideGbk": "Wine 8 has no code page 54936 (GB18030)",
 }
+
+
+# Run here but weaker than on Windows (measured under Wine 8.0):
+# - Wine keeps no read-only attribute on folders (SetFileAttributesW succeeds,
+#   GetFileAttributesW then shows only FILE_ATTRIBUTE_DIRECTORY), so only the
+#   read-only files of the read-only tests bind.
+# - Wine has no MAX_PATH limit on plain paths (CreateDirectoryW and CreateFileW
+#   work at 500 characters without "\\?\"), so the deep-folder test cannot
+#   catch a missing extended-length prefix; Windows can.
 
 
 def failures(report):
