@@ -20,8 +20,10 @@ int Percent(uint64_t received, uint64_t total) {
 }
 
 std::string KilobyteFigure(double bytes) {
+  // The page's rate label has room for about six digits before its "k/S" unit.
+  const double kilobytes = bytes < 0 ? 0.0 : bytes / 1024.0;
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f", bytes < 0 ? 0.0 : bytes / 1024.0);
+  std::snprintf(text, sizeof text, kilobytes < 999.95 ? "%.1f" : "%.0f", kilobytes);
   return text;
 }
 

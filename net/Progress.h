@@ -19,7 +19,8 @@ MillisecondClock SteadyClock();
 // 0 while the total is unknown (0).
 int Percent(uint64_t received, uint64_t total);
 
-// A kilobyte figure with one decimal, rounded: 1536 bytes -> "1.5".
+// A kilobyte figure, rounded: one decimal below 1000 (1536 bytes -> "1.5"), whole
+// kilobytes from there (157388800 bytes -> "153700"), so that it fits its label.
 std::string KilobyteFigure(double bytes);
 
 // The update window's left and right labels: "下载进度：" + figure + " KB/S" and

@@ -18,8 +18,11 @@ TEST(DownloadProgressTest, PercentIsCutAndStaysWithinTheBar) {
 TEST(DownloadProgressTest, KilobyteFiguresAndUpdateWindowTexts) {
   EXPECT_EQ(KilobyteFigure(0), "0.0");
   EXPECT_EQ(KilobyteFigure(1536), "1.5");
-  EXPECT_EQ(KilobyteFigure(1024 * 1000), "1000.0");
-  EXPECT_EQ(KilobyteFigure(1023.0 * 1024 + 1000), "1024.0");  // rounded, not cut
+  EXPECT_EQ(KilobyteFigure(999.9 * 1024), "999.9");
+  EXPECT_EQ(KilobyteFigure(1023.0 * 1024 + 1000), "1024");  // rounded, not cut
+  // A loopback-fast rate still fits the label before "k/S".
+  EXPECT_EQ(KilobyteFigure(153697.0 * 1024 + 700), "153698");
+  EXPECT_EQ(KilobyteFigure(999.97 * 1024), "1000");
   EXPECT_EQ(UpdatePercentText(45), "已完成：45%  ");
   EXPECT_EQ(UpdateKilobyteText(1536), "下载进度：1.5 KB/S");
   EXPECT_EQ(UpdateKilobyteText(0), "下载进度：0.0 KB/S");
