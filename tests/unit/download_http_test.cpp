@@ -127,6 +127,20 @@ TEST_F(HttpDownloadTest, ServerThatIgnoresTheRangeGivesTheWholeFileExactlyOnce) 
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=50000-\r\nContent-Length: 0\r\n");
   EXPECT_EQ(again.statuses, (Strings{"正在连接Internet", "Internet连接已建立", "服务器不支持网络续传",
                                      "开始下载", "下载完毕"}));
+  // The whole answer starts at byte 0: the bar starts low again.
+  ASSERT_FALSE(again.percents.empty());
+  EXPECT_LT(again.percents.front(), 5);
+
+  // The file changed on the server meanwhile: its new size is the total.
+  const std::string newer = ArchiveBytes(150000, 8);
+  server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 60000), End::Reset));
+  server.answers.push_back(ScriptedAnswer::Whole(200, newer));
+  d.Download(kObject, false, view);
+  RecordingView third;
+  EXPECT_TRUE(SameBytes(d.Download(kObject, true, third), newer));
+  EXPECT_EQ(d.TotalSizeText(), "150000");
+  EXPECT_LT(third.percents.front(), 5);
+  EXPECT_EQ(third.percents.back(), 100);
 }
 
 TEST_F(HttpDownloadTest, ABodyEndingBeforeItsLengthIsNotAFileAndResumesByteIdentical) {
