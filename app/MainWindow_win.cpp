@@ -11,6 +11,7 @@ namespace velmora {
 namespace {
 
 constexpr UINT kStartUpDuties = WM_APP + 1;
+constexpr UINT kEmbedBrowser = WM_APP + 2;
 // The page area: right of the page-button column (ends at x = 105), above the
 // game path row (starts at y = 488), holding a 640 x 475 page.
 constexpr POINT kPageOrigin = {107, 8};
@@ -35,11 +36,9 @@ bool MainWindow::Create() { return Form::Create(nullptr); }
 
 void MainWindow::CreatePages() {
   news_ = std::make_unique<win32::Form>(NewsPageDef());
-  if (news_->Create(hwnd(), kPageOrigin)) {
-    // The browser box loads the news article by itself; without a browser
-    // engine the page simply stays empty.
-    if (browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
-  }
+  // The browser box loads the news article by itself, right after the window is
+  // on screen: loading the browser engine takes longer than all the rest.
+  if (news_->Create(hwnd(), kPageOrigin)) PostMessageW(hwnd(), kEmbedBrowser, 0, 0);
   for (int c = 0; c < 5; ++c) {
     lists_[c] = std::make_unique<ListPage>(static_cast<Category>(c), app_);
     lists_[c]->Create(hwnd(), kPageOrigin);
@@ -60,6 +59,12 @@ void MainWindow::ShowPage(int page) {
 void MainWindow::RunStartUpDuties() { gameRoot_.EstablishAtStartUp(); }
 
 bool MainWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+  if (msg == kEmbedBrowser) {
+    // Without a browser engine the page simply stays empty.
+    if (browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
+    result = 0;
+    return true;
+  }
   if (msg == kStartUpDuties) {
     RunStartUpDuties();
     result = 0;

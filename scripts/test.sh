@@ -45,5 +45,5 @@ fi
 
 [ "$failed" -gt 0 ] && status=1
 echo
-echo "all suites: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 exit $status
