@@ -96,13 +96,22 @@ std::string HttpDownloader::Download(const std::string& object, bool resume, Dow
   report_ = {};
 
   uint64_t offset = PrepareTempFile(object, resume);
-  Step step = Attempt(object, offset, view);
+  // The content is kept in memory as it is written to the temporary file, so the
+  // finished file need not be read back: held bytes once now, new bytes as they come.
+  std::string content;
+  if (offset > 0 && (!fs_.ReadFile(tempFile_, content) || content.size() != offset)) {
+    fs_.RemoveFile(tempFile_);  // unreadable partial data is no base for a resume
+    content.clear();
+    offset = 0;
+  }
+  Step step = Attempt(object, offset, view, content);
   if (step == Step::AskAgainFromStart) {
     // The held bytes cannot be continued (the server refused the range, as it does
     // for a file that is already complete): drop them and ask once for the whole file.
     fs_.RemoveFile(tempFile_);
     totalSizeText_.clear();
-    step = Attempt(object, 0, view);
+    content.clear();
+    step = Attempt(object, 0, view, content);
     if (step == Step::AskAgainFromStart) step = Fail(DownloadOutcome::ErrorStatus);
   }
   if (step != Step::Done) {
@@ -111,11 +120,6 @@ std::string HttpDownloader::Download(const std::string& object, bool resume, Dow
   }
 
   view.SetStatus(kFinished);
-  std::string content;
-  if (!fs_.ReadFile(tempFile_, content)) {
-    report_.outcome = DownloadOutcome::FileFailed;
-    return {};
-  }
   fs_.RemoveFile(tempFile_);
   tempFile_.clear();
   tempFileObject_.clear();
@@ -152,7 +156,7 @@ HttpDownloader::Step HttpDownloader::Fail(DownloadOutcome outcome, uint32_t erro
 }
 
 HttpDownloader::Step HttpDownloader::Attempt(const std::string& object, uint64_t offset,
-                                             DownloadView& view) {
+                                             DownloadView& view, std::string& content) {
   ++report_.attempts;
   report_.resumeOffset = offset;
   report_.status = 0;
@@ -198,7 +202,10 @@ HttpDownloader::Step HttpDownloader::Attempt(const std::string& object, uint64_t
   if (status == 416 && offset > 0) return Step::AskAgainFromStart;
   // An error page is never an archive; the held bytes stay for a later resume.
   if (status != 200 && status != 206) return Fail(DownloadOutcome::ErrorStatus);
-  if (!rangeHonoured) offset = 0;  // the answer is the whole file: the held bytes go
+  if (!rangeHonoured) {  // the answer is the whole file: the held bytes go
+    offset = 0;
+    content.clear();
+  }
 
   const std::string lengthText = QueryLengthText(api_, request.Get());
   const std::optional<uint64_t> length = ParseLength(lengthText);
@@ -208,7 +215,7 @@ HttpDownloader::Step HttpDownloader::Attempt(const std::string& object, uint64_t
 
   view.SetStatus(kReading);
   report_.resumeOffset = offset;
-  Step step = ReadBody(request.Get(), offset, rangeHonoured, total, view);
+  Step step = ReadBody(request.Get(), offset, rangeHonoured, total, content, view);
   if (step != Step::Done) return step;
   // A clean end before the announced length is a dropped connection, not a file.
   if (length && report_.received != *length) return Fail(DownloadOutcome::Truncated);
@@ -216,9 +223,12 @@ HttpDownloader::Step HttpDownloader::Attempt(const std::string& object, uint64_t
 }
 
 HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t offset, bool append,
-                                              uint64_t total, DownloadView& view) {
+                                              uint64_t total, std::string& content,
+                                              DownloadView& view) {
   std::unique_ptr<OutputFile> file = fs_.OpenForWrite(tempFile_, append);
   if (!file) return Fail(DownloadOutcome::FileFailed);
+  // One allocation for the whole file when its size is known (and plausible).
+  if (total > offset && total < (uint64_t{1} << 32)) content.reserve(static_cast<size_t>(total));
 
   std::vector<char> buffer(settings_.bufferSize);
   RateMeter rate(settings_.clock);
@@ -243,6 +253,7 @@ HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t of
     }
     if (got == 0) break;
     if (!file->Write(buffer.data(), got)) return Fail(DownloadOutcome::FileFailed);
+    content.append(buffer.data(), got);
     received += got;
     // The percentage counts the bytes held from before, so a resume carries on
     // where the bar stopped.

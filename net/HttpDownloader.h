@@ -71,9 +71,10 @@ class HttpDownloader final : public ArchiveDownloader {
 
   uint64_t PrepareTempFile(const std::string& object, bool resume);
   std::string DrawTempFile();
-  Step Attempt(const std::string& object, uint64_t offset, DownloadView& view);
+  Step Attempt(const std::string& object, uint64_t offset, DownloadView& view, std::string& content);
   Step Fail(DownloadOutcome outcome, uint32_t error = 0);
   Step ReadBody(wininet::HINTERNET request, uint64_t offset, bool append, uint64_t total,
+                std::string& content,
                 DownloadView& view);
 
   const WinInetApi& api_;
