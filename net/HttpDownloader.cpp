@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <memory>
+#include <new>
 #include <optional>
 #include <random>
 #include <vector>
 
 namespace velmora {
 namespace {
+
+constexpr uint64_t kReserveLimit = uint64_t{512} << 20;
 
 namespace wi = wininet;
 
@@ -227,8 +230,9 @@ HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t of
                                               DownloadView& view) {
   std::unique_ptr<OutputFile> file = fs_.OpenForWrite(tempFile_, append);
   if (!file) return Fail(DownloadOutcome::FileFailed);
-  // One allocation for the whole file when its size is known (and plausible).
-  if (total > offset && total < (uint64_t{1} << 32)) content.reserve(static_cast<size_t>(total));
+  // One allocation for the whole file when its size is known and plausible for
+  // a plug-in archive; larger ones grow as they come.
+  if (total > offset && total <= kReserveLimit) content.reserve(static_cast<size_t>(total));
 
   std::vector<char> buffer(settings_.bufferSize);
   RateMeter rate(settings_.clock);
@@ -253,7 +257,14 @@ HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t of
     }
     if (got == 0) break;
     if (!file->Write(buffer.data(), got)) return Fail(DownloadOutcome::FileFailed);
-    content.append(buffer.data(), got);
+    // Out of memory is a failed download (the file stays for a resume), never an
+    // exception through the window procedure that runs the download.
+    try {
+      content.append(buffer.data(), got);
+    } catch (const std::bad_alloc&) {
+      file->Close();
+      return Fail(DownloadOutcome::FileFailed);
+    }
     received += got;
     // The percentage counts the bytes held from before, so a resume carries on
     // where the bar stopped.
