@@ -278,7 +278,13 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
-  return form->Dispatch(msg, wp, lp);
+  // Nothing may unwind through the system's window procedure frames; a handler
+  // that ran out of memory ends that one event instead.
+  try {
+    return form->Dispatch(msg, wp, lp);
+  } catch (...) {
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
 }
 
 LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
