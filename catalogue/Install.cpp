@@ -11,6 +11,7 @@ std::string_view FailureText(UnpackResult r) {
   switch (r) {
     case UnpackResult::InUse: return text::kGameFilesInUse;
     case UnpackResult::NoSpace: return text::kNoDiskSpace;
+    case UnpackResult::LinkInTarget: return text::kLinkInGameRoot;
     case UnpackResult::WriteFailed: return text::kGameFilesNotWritten;
     case UnpackResult::Stopped: return {};
     case UnpackResult::NoArchive:

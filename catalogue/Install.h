@@ -23,6 +23,9 @@ inline constexpr std::string_view kArchiveNotSaved = "插件保存失败，请�
 inline constexpr std::string_view kUnpackFailed = "插件解压失败，压缩包已损坏，请重新下载安装";
 inline constexpr std::string_view kGameFilesInUse = "游戏文件正在使用中，请先关闭游戏再安装插件";
 inline constexpr std::string_view kNoDiskSpace = "磁盘空间不足，插件安装失败";
+// The game folder holds a link where the plug-in's files go (a folder moved to
+// another disk, say): writing through it would leave the game folder.
+inline constexpr std::string_view kLinkInGameRoot = "游戏目录中有指向别处的链接文件夹，插件未安装";
 inline constexpr std::string_view kGameFilesNotWritten = "无法写入游戏目录，插件安装失败";
 }  // namespace text
 

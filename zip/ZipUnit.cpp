@@ -117,13 +117,13 @@ class Unpacking {
   UnpackResult CheckTarget() {
     for (const std::string& f : folders_) {
       PathKind k = fs_.Kind(Below(f));
-      if (k == PathKind::Link) return UnpackResult::Hostile;
+      if (k == PathKind::Link) return UnpackResult::LinkInTarget;
       if (k == PathKind::File) return UnpackResult::WriteFailed;
     }
     for (PlannedEntry& e : plan_) {
       if (e.path.isFolder) continue;
       e.existing = fs_.Kind(Below(e.relative));
-      if (e.existing == PathKind::Link) return UnpackResult::Hostile;
+      if (e.existing == PathKind::Link) return UnpackResult::LinkInTarget;
       if (e.existing == PathKind::Folder) return UnpackResult::WriteFailed;
     }
     if (std::optional<uint64_t> free = FreeSpaceNear(target_); free && totalSize_ > *free) {

@@ -21,6 +21,7 @@ enum class UnpackResult {
   NoArchive,    // a path is empty, or no archive file is there
   Corrupt,      // not a zip, truncated, a checksum or size that does not match
   Hostile,      // an entry that would land outside the target, a device or a link
+  LinkInTarget, // a folder or file on an entry's way below the target is a link
   NoSpace,      // the entries need more than the target volume has free
   InUse,        // a file to replace is held open (the game may be running)
   WriteFailed,  // the target cannot be written

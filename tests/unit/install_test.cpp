@@ -6,6 +6,7 @@
 #include "catalogue/Install.h"
 #include "net/HttpDownloader.h"
 #include "support/FaultyFileSystem.h"
+#include "support/FolderLink.h"
 #include "support/ScriptedWinInet.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
@@ -191,6 +192,21 @@ TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
     EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "old") << c.what;
   }
   EXPECT_TRUE(view.captions.empty());
+}
+
+TEST_F(InstallTest, LinkedFolderInTheGameRootIsToldAndNotWrittenThrough) {
+  // A player who moved "\profile\particles" to another disk: nothing is written
+  // through the link, and the user learns why, not that the archive is broken.
+  TempDir elsewhere;
+  elsewhere.WriteFile("\\kept.txt", "mine");
+  game.MakeFolder("\\profile");
+  testing::MakeFolderLink(elsewhere.path(), game.path() + "/profile/particles");
+  downloader.content.push_back(TrailsArchive("new"));
+  EXPECT_FALSE(Install());
+  EXPECT_EQ(view.messages, (std::vector<Message>{{std::string(text::kLinkInGameRoot), "提示"}}));
+  EXPECT_FALSE(ArchiveLeft());
+  EXPECT_FALSE(elsewhere.Exists("\\trails"));
+  EXPECT_EQ(elsewhere.Read("\\kept.txt"), "mine");
 }
 
 TEST_F(InstallTest, StoppedUnpackingOrUnwritableProgramFolderChangesNothing) {

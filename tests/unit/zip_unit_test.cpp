@@ -178,7 +178,7 @@ TEST_F(ZipUnitTest, LinkInsideTheTargetIsNotFollowed) {
   testing::MakeFolderLink(outside.path(), game.path() + "/profile/gui/flash");
   ZipWriter zip = WithGoodEntry();
   zip.Add("profile/gui/flash/keep.txt", "evil");
-  EXPECT_EQ(Unpack(zip), UnpackResult::Hostile);
+  EXPECT_EQ(Unpack(zip), UnpackResult::LinkInTarget);
   EXPECT_EQ(outside.Read("\\keep.txt"), "keep");
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons");
 }

@@ -42,7 +42,7 @@ bool SameTime(const std::optional<LocalTime>& t, const LocalTime& want) {
 }
 
 const char* ResultName(UnpackResult r) {
-  static const char* names[] = {"Done", "NoArchive", "Corrupt", "Hostile", "NoSpace", "InUse", "WriteFailed", "Stopped"};
+  static const char* names[] = {"Done", "NoArchive", "Corrupt", "Hostile", "LinkInTarget", "NoSpace", "InUse", "WriteFailed", "Stopped"};
   return names[static_cast<int>(r)];
 }
 
