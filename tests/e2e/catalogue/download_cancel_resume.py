@@ -1,9 +1,11 @@
 """Closing a plug-in page while its download runs cancels it without a message
 and without touching the game folder; the page stays responsive meanwhile, its
 buttons are off; opening the page again resumes the same download where it
-stopped and installs."""
+stopped and installs. Closing the main window during a download ends the
+program cleanly."""
 import os
 import re
+import shutil
 
 from plugins import BLUE_TRAILS, SHELLS_LIST, config_ini, trails_archive
 from tool_server import ToolServer
@@ -20,8 +22,9 @@ def scenario(wine):
     root = os.path.join(wine.root, "server")
     trails_archive(os.path.join(root, "wot/wows/cj/pd/lpx.zip"), noise=SIZE)
     page = f"plugin:{BLUE_TRAILS}"
+    trails_archive(os.path.join(root, "wot/wows/cj/pd/hpx.zip"), noise=SIZE)
     with ToolServer(root, TOOL_PORT, rate=400 * 1024) as server:
-        wine.start_velmora()
+        app = wine.start_velmora()
         ui = wine.driver()
         ui.wait_window("main")
         ui.click("main", "按钮5")
@@ -51,6 +54,20 @@ def scenario(wine):
         check(os.path.isfile(os.path.join(game, "profile", "particles", "trails", "noise.bin")),
               "resumed archive is whole and unpacks")
         wine.screenshot("resumed-installed")
+        ui.close(page)
+        ui.gone_window(page)
+
+        # 红色炮线 (row 2) downloading slowly when the whole program is closed.
+        shutil.rmtree(os.path.join(game, "profile"))
+        server.rate = 400 * 1024
+        ui.call("click-row", SHELLS_LIST, 2)
+        red = f"plugin:{BLUE_TRAILS + 1}"
+        ui.wait_window(red)
+        ui.click(red, "按钮1")
+        wait_until(lambda: ui.text(red, "标签2") == "开始下载", 20, "the second download to run")
+        ui.close("main")
+        check(wine.wait_exit(app, timeout=30) == 0, "Velmora ends cleanly when closed mid-download")
+        check(not os.path.exists(os.path.join(game, "profile")), "nothing unpacked after closing")
 
 
 if __name__ == "__main__":
