@@ -191,10 +191,17 @@ class Unpacking {
 
   UnpackResult Commit() {
     for (const std::string& f : folders_) {
-      std::string folder = Below(f);
-      if (fs_.Kind(folder) != PathKind::Missing) continue;
-      if (!fs_.CreateFolders(folder)) return Rollback(UnpackResult::WriteFailed);
-      createdFolders_.push_back(folder);
+      // One level at a time, so the rollback knows every folder made here, even
+      // where the archive spells a parent in another case than its first mention
+      // and the file system tells the spellings apart.
+      for (size_t sep = f.find('\\');; sep = f.find('\\', sep + 1)) {
+        std::string folder = Below(f.substr(0, sep));
+        if (fs_.Kind(folder) == PathKind::Missing) {
+          if (!fs_.CreateFolders(folder)) return Rollback(UnpackResult::WriteFailed);
+          createdFolders_.push_back(folder);
+        }
+        if (sep == std::string::npos) break;
+      }
     }
     for (size_t i = 0; i < plan_.size(); ++i) {
       const PlannedEntry& e = plan_[i];

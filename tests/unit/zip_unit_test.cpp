@@ -172,6 +172,23 @@ TEST_F(ZipUnitTest, HostileEntriesChangeNothing) {
   EXPECT_EQ(Snapshot(archives.path()).size(), outsideBefore.size() + 1);  // only p.zip
 }
 
+TEST_F(ZipUnitTest, ParentSpelledInAnotherCaseLeavesNothingBehindOnFailure) {
+  // Windows folds the spellings into one folder; a file system that keeps them
+  // apart makes the last file fail, and then no folder made on the way may stay.
+  auto before = Snapshot(game.path());
+  ZipWriter zip;
+  zip.Add("Mods/");
+  zip.Add("MODS/deep/x.txt", "x");
+  zip.Add("mods/y.txt", "y");
+  UnpackResult r = Unpack(zip);
+  if (r == UnpackResult::Done) {
+    EXPECT_EQ(game.Read("\\mods\\deep\\x.txt"), "x");
+    EXPECT_EQ(game.Read("\\Mods\\y.txt"), "y");
+  } else {
+    EXPECT_EQ(Snapshot(game.path()), before);
+  }
+}
+
 TEST_F(ZipUnitTest, LinkInsideTheTargetIsNotFollowed) {
   TempDir outside;
   outside.WriteFile("\\keep.txt", "keep");
