@@ -145,7 +145,7 @@ class Unpacking {
   UnpackResult Stage() {
     createdTarget_ = fs_.Kind(target_) == PathKind::Missing;
     if (!fs_.CreateFolders(target_)) return UnpackResult::WriteFailed;
-    if (fs_.Kind(staging_) != PathKind::Missing) fs_.DeleteTree(staging_);  // left by a crash
+    RecoverFromCrash();
     if (!fs_.CreateFolders(staging_)) return UnpackResult::WriteFailed;
     std::string buffer(kReadBuffer, '\0');
     const int total = static_cast<int>(plan_.size());
@@ -189,7 +189,77 @@ class Unpacking {
     return out->Close() ? UnpackResult::Done : UnpackResult::WriteFailed;
   }
 
+  // The record of a commit, written before its first change to the target:
+  // "D\t<folder>" for each folder it will make, "F\t<file>\t<backup>\t<staged>"
+  // for each file it will place (backup empty where nothing is replaced). Names
+  // are relative, to the target or to the staging folder; no name holds a tab.
+  std::string Journal() const { return staging_ + "\\journal"; }
+
+  bool WriteJournal() {
+    std::string journal;
+    std::set<std::string> listed;
+    for (const std::string& f : folders_) {
+      for (size_t sep = f.find('\\');; sep = f.find('\\', sep + 1)) {
+        std::string level = f.substr(0, sep);
+        if (fs_.Kind(Below(level)) == PathKind::Missing && listed.insert(level).second) {
+          journal += "D\t" + level + "\n";
+        }
+        if (sep == std::string::npos) break;
+      }
+    }
+    for (size_t i = 0; i < plan_.size(); ++i) {
+      const PlannedEntry& e = plan_[i];
+      if (e.path.isFolder) continue;
+      std::string backup = e.existing == PathKind::File ? "b" + std::to_string(i) : "";
+      journal += "F\t" + e.relative + "\t" + backup + "\t" + std::to_string(i) + "\n";
+    }
+    return fs_.WriteFileAtomic(Journal(), journal);
+  }
+
+  // A staging folder left by a crash: when its commit had begun, what it placed
+  // is taken out again and what it replaced is put back, so the target is as it
+  // was before that unpacking; then the folder goes.
+  void RecoverFromCrash() {
+    if (fs_.Kind(staging_) == PathKind::Missing) return;
+    std::string journal;
+    if (fs_.Kind(Journal()) == PathKind::File && fs_.ReadFile(Journal(), journal)) {
+      std::vector<std::vector<std::string>> records;
+      size_t start = 0;
+      while (start < journal.size()) {
+        size_t end = journal.find('\n', start);
+        if (end == std::string::npos) end = journal.size();
+        std::vector<std::string> fields;
+        for (size_t f = start;;) {
+          size_t tab = journal.find('\t', f);
+          if (tab == std::string::npos || tab > end) tab = end;
+          fields.push_back(journal.substr(f, tab - f));
+          if (tab == end) break;
+          f = tab + 1;
+        }
+        records.push_back(std::move(fields));
+        start = end + 1;
+      }
+      for (auto r = records.rbegin(); r != records.rend(); ++r) {
+        const std::vector<std::string>& rec = *r;
+        if (rec.size() == 4 && rec[0] == "F" && CheckEntryPath(rec[1])) {
+          std::string final = Below(rec[1]);
+          std::string backup = rec[2].empty() ? "" : staging_ + "\\" + rec[2];
+          if (!backup.empty()) {
+            if (fs_.Kind(backup) == PathKind::File) fs_.MoveReplace(backup, final);
+          } else if (fs_.Kind(staging_ + "\\" + rec[3]) == PathKind::Missing &&
+                     fs_.Kind(final) == PathKind::File) {
+            fs_.RemoveFile(final);  // placed by the crashed commit, over nothing
+          }
+        } else if (rec.size() == 2 && rec[0] == "D" && CheckEntryPath(rec[1])) {
+          RemoveIfEmpty(Below(rec[1]));
+        }
+      }
+    }
+    fs_.DeleteTree(staging_);
+  }
+
   UnpackResult Commit() {
+    if (!WriteJournal()) return UnpackResult::WriteFailed;
     for (const std::string& f : folders_) {
       // One level at a time, so the rollback knows every folder made here, even
       // where the archive spells a parent in another case than its first mention
@@ -237,7 +307,9 @@ class Unpacking {
   }
 
   void CleanUp(bool done) {
-    if (!keepStaging_ && fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
+    // The record goes first: once it is gone, a crash cannot undo this unpacking.
+    if (fs_.Kind(Journal()) == PathKind::File) fs_.RemoveFile(Journal());
+    if (fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
     if (!done && createdTarget_) RemoveIfEmpty(target_);
   }
 
@@ -250,7 +322,6 @@ class Unpacking {
   std::vector<std::string> folders_;
   uint64_t totalSize_ = 0;
   bool createdTarget_ = false;
-  bool keepStaging_ = false;
   std::vector<std::string> createdFolders_;
   std::vector<Placement> placements_;
 };

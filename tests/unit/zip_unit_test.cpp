@@ -302,5 +302,41 @@ TEST_F(ZipUnitTest, CleansUpTheStagingLeftByACrash) {
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "new icons");
 }
 
+// Stands for the machine going down in the middle of putting files into place:
+// after `movesLeft` moves, the next one never returns.
+class CrashingFileSystem : public FaultyFileSystem {
+ public:
+  struct Crash {};
+  int movesLeft = 0;
+  bool MoveReplace(const std::string& from, const std::string& to) override {
+    if (movesLeft-- == 0) throw Crash{};
+    return FaultyFileSystem::MoveReplace(from, to);
+  }
+};
+
+TEST_F(ZipUnitTest, NextUnpackingUndoesACommitCutShortByACrash) {
+  const auto before = Snapshot(game.path());
+  ZipWriter plugin;
+  plugin.Add("profile/icons.xml", "new icons");                // replaces a file
+  plugin.Add("profile/gui/battle_stats.xml", "new stats");     // replaces a file
+  plugin.Add("profile/particles/trails/a.xml", "new trails");  // new file, new folders
+  for (int moves = 0; moves < 5; ++moves) {  // two moves aside, three into place
+    archives.WriteFile("\\p.zip", plugin.Build());
+    CrashingFileSystem crashing;
+    crashing.movesLeft = moves;
+    ZipUnit unit(crashing);
+    EXPECT_THROW(unit.Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash)
+        << moves;
+    // The next install (of anything) first puts the game folder back as it was.
+    ZipWriter other;
+    other.Add("profile/other.xml", "other");
+    ASSERT_EQ(Unpack(other), UnpackResult::Done) << moves;
+    auto after = Snapshot(game.path());
+    after.erase((std::filesystem::path("profile") / "other.xml").string());
+    EXPECT_EQ(after, before) << "after a crash at move " << moves;
+    ASSERT_TRUE(NativeFileSystem().RemoveFile(game.Join("\\profile\\other.xml")));
+  }
+}
+
 }  // namespace
 }  // namespace velmora
