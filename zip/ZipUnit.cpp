@@ -145,7 +145,9 @@ class Unpacking {
   UnpackResult Stage() {
     createdTarget_ = fs_.Kind(target_) == PathKind::Missing;
     if (!fs_.CreateFolders(target_)) return UnpackResult::WriteFailed;
-    RecoverFromCrash();
+    // A crashed commit that cannot be undone now (its files held open) keeps its
+    // record and backups for a later try; nothing new goes in over it.
+    if (!RecoverFromCrash()) return UnpackResult::InUse;
     if (!fs_.CreateFolders(staging_)) return UnpackResult::WriteFailed;
     std::string buffer(kReadBuffer, '\0');
     const int total = static_cast<int>(plan_.size());
@@ -219,8 +221,8 @@ class Unpacking {
   // A staging folder left by a crash: when its commit had begun, what it placed
   // is taken out again and what it replaced is put back, so the target is as it
   // was before that unpacking; then the folder goes.
-  void RecoverFromCrash() {
-    if (fs_.Kind(staging_) == PathKind::Missing) return;
+  bool RecoverFromCrash() {
+    if (fs_.Kind(staging_) == PathKind::Missing) return true;
     std::string journal;
     if (fs_.Kind(Journal()) == PathKind::File && fs_.ReadFile(Journal(), journal)) {
       std::vector<std::vector<std::string>> records;
@@ -245,17 +247,21 @@ class Unpacking {
           std::string final = Below(rec[1]);
           std::string backup = rec[2].empty() ? "" : staging_ + "\\" + rec[2];
           if (!backup.empty()) {
-            if (fs_.Kind(backup) == PathKind::File) fs_.MoveReplace(backup, final);
+            if (fs_.Kind(backup) == PathKind::File && !fs_.MoveReplace(backup, final)) {
+              keepStaging_ = true;
+            }
           } else if (fs_.Kind(staging_ + "\\" + rec[3]) == PathKind::Missing &&
-                     fs_.Kind(final) == PathKind::File) {
-            fs_.RemoveFile(final);  // placed by the crashed commit, over nothing
+                     fs_.Kind(final) == PathKind::File && !fs_.RemoveFile(final)) {
+            keepStaging_ = true;  // placed by the crashed commit, over nothing
           }
         } else if (rec.size() == 2 && rec[0] == "D" && CheckEntryPath(rec[1])) {
           RemoveIfEmpty(Below(rec[1]));
         }
       }
     }
+    if (keepStaging_) return false;
     fs_.DeleteTree(staging_);
+    return true;
   }
 
   UnpackResult Commit() {
@@ -307,9 +313,11 @@ class Unpacking {
   }
 
   void CleanUp(bool done) {
-    // The record goes first: once it is gone, a crash cannot undo this unpacking.
-    if (fs_.Kind(Journal()) == PathKind::File) fs_.RemoveFile(Journal());
-    if (fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
+    if (!keepStaging_) {
+      // The record goes first: once it is gone, a crash cannot undo this unpacking.
+      if (fs_.Kind(Journal()) == PathKind::File) fs_.RemoveFile(Journal());
+      if (fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
+    }
     if (!done && createdTarget_) RemoveIfEmpty(target_);
   }
 
@@ -322,6 +330,7 @@ class Unpacking {
   std::vector<std::string> folders_;
   uint64_t totalSize_ = 0;
   bool createdTarget_ = false;
+  bool keepStaging_ = false;  // it holds what a crashed commit could not yet undo
   std::vector<std::string> createdFolders_;
   std::vector<Placement> placements_;
 };

@@ -338,5 +338,24 @@ TEST_F(ZipUnitTest, NextUnpackingUndoesACommitCutShortByACrash) {
   }
 }
 
+TEST_F(ZipUnitTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
+  ZipWriter plugin;
+  plugin.Add("profile/icons.xml", "new icons");
+  archives.WriteFile("\\p.zip", plugin.Build());
+  CrashingFileSystem crashing;
+  crashing.movesLeft = 1;  // the original moved aside, the crash before the new one lands
+  EXPECT_THROW(ZipUnit(crashing).Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash);
+  // The game now holds the file's place open: the original cannot go back yet.
+  FaultyFileSystem gameRunning;
+  gameRunning.lockedPaths.insert(game.path() + "\\profile\\icons.xml");
+  EXPECT_EQ(Unpack(WithGoodEntry(), gameRunning), UnpackResult::InUse);
+  EXPECT_TRUE(game.Exists("\\velmora-unpack~")) << "the backup of the original is kept";
+  ZipWriter later;
+  later.Add("profile/x.xml", "x");
+  ASSERT_EQ(Unpack(later), UnpackResult::Done);
+  EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons") << "restored once it could be";
+  EXPECT_FALSE(game.Exists("\\velmora-unpack~"));
+}
+
 }  // namespace
 }  // namespace velmora
