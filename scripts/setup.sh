@@ -8,7 +8,6 @@ set -euo pipefail
 
 CACHE=${VELMORA_DEPS:-/var/cache/velmora-deps}
 PREFIX=$CACHE/mingw64
-STAMP=$CACHE/.apt-done-v1
 HOST=x86_64-w64-mingw32
 
 APT_PACKAGES=(
@@ -20,11 +19,10 @@ APT_PACKAGES=(
   nginx-light libarchive-tools python3 time procps
 )
 
+# Every package must be installed, not only those of an earlier version of this list.
 need_apt=0
-[ -f "$STAMP" ] || need_apt=1
-for p in wine64 x86_64-w64-mingw32-g++-posix Xvfb convert nginx bsdtar cmake; do
-  command -v "$p" >/dev/null 2>&1 || [ -x "/usr/lib/wine/$p" ] || need_apt=1
-done
+installed=$(dpkg-query -W -f='${Status}\n' "${APT_PACKAGES[@]}" 2>/dev/null | grep -c 'install ok installed' || true)
+[ "$installed" -eq "${#APT_PACKAGES[@]}" ] || need_apt=1
 
 if [ "$need_apt" = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
@@ -43,7 +41,7 @@ SRC
   # nginx is started by our tests on their own ports, never as a system service.
   systemctl disable --now nginx >/dev/null 2>&1 || true
   pkill -x nginx 2>/dev/null || true
-  mkdir -p "$CACHE"; touch "$STAMP"
+  mkdir -p "$CACHE"
 fi
 
 # The E2E tests run Velmora with a Chinese locale.
