@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/Encoding.h"
 
 namespace velmora {
@@ -34,17 +35,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
   return s;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // A file that starts with a UTF-8 byte-order mark was saved as UTF-8 by an editor;
@@ -111,8 +101,8 @@ std::string IniValue(std::string_view fileBytes, std::string_view section, std::
   for (const Line& l : SplitLines(body)) {
     Parsed p = Parse(body.substr(l.begin, l.end - l.begin), HasBom(fileBytes));
     if (p.kind == Kind::Section) {
-      inSection = SameName(p.name, section);
-    } else if (inSection && p.kind == Kind::Entry && SameName(p.name, key)) {
+      inSection = EqualsIgnoringAsciiCase(p.name, section);
+    } else if (inSection && p.kind == Kind::Entry && EqualsIgnoringAsciiCase(p.name, key)) {
       return p.value;
     }
   }
@@ -143,10 +133,10 @@ bool IniWithValue(std::string_view fileBytes, std::string_view section, std::str
     Parsed p = Parse(body.substr(l.begin, l.end - l.begin), utf8File);
     if (p.kind == Kind::Section) {
       if (inSection) break;  // the wanted section ended without the key
-      inSection = SameName(p.name, section);
+      inSection = EqualsIgnoringAsciiCase(p.name, section);
       if (inSection) sectionLast = l.next;
     } else if (inSection) {
-      if (p.kind == Kind::Entry && SameName(p.name, key)) {
+      if (p.kind == Kind::Entry && EqualsIgnoringAsciiCase(p.name, key)) {
         result.assign(fileBytes.substr(0, offset + l.begin));
         result += lineText;
         result.append(fileBytes.substr(offset + l.end));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/AsciiCase.h"
 #include "platform/Encoding.h"
 
 namespace velmora {
@@ -44,12 +45,6 @@ std::optional<std::string> UnicodePathField(std::string_view raw, std::string_vi
   return std::nullopt;
 }
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
 
 // Windows resolves these names to devices in every folder and with any extension.
 bool IsDeviceName(std::string_view part) {

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "zip/EntryName.h"
 #include "zip/ZipReader.h"
 
@@ -31,13 +32,6 @@ struct Placement {
   bool placed = false;
 };
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 // A DOS date and time as minizip unpacked it; none when the fields are out of range.
 std::optional<LocalTime> TimeOf(const tm_unz& t) {
   LocalTime lt{static_cast<int>(t.tm_year), static_cast<int>(t.tm_mon) + 1, static_cast<int>(t.tm_mday),
@@ -58,7 +52,7 @@ std::vector<std::string> FoldersOf(const std::vector<PlannedEntry>& plan) {
     size_t count = e.path.isFolder ? e.path.parts.size() : e.path.parts.size() - 1;
     for (size_t i = 0; i < count; ++i) {
       prefix += (i ? "\\" : "") + e.path.parts[i];
-      if (seen.insert(LowerAscii(prefix)).second) folders.push_back(prefix);
+      if (seen.insert(AsciiLower(prefix)).second) folders.push_back(prefix);
     }
   }
   return folders;
@@ -105,9 +99,9 @@ class Unpacking {
     folders_ = FoldersOf(plan_);
     // "a" as a file and "a\b" below it cannot both be unpacked.
     std::set<std::string> folderSet;
-    for (const std::string& f : folders_) folderSet.insert(LowerAscii(f));
+    for (const std::string& f : folders_) folderSet.insert(AsciiLower(f));
     for (const PlannedEntry& e : plan_) {
-      if (!e.path.isFolder && folderSet.count(LowerAscii(e.relative))) return UnpackResult::Corrupt;
+      if (!e.path.isFolder && folderSet.count(AsciiLower(e.relative))) return UnpackResult::Corrupt;
     }
     return UnpackResult::Done;
   }

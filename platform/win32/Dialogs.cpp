@@ -52,33 +52,34 @@ std::string BrowseForFolder(HWND owner, std::string_view prompt, const std::stri
   return Utf8(path);
 }
 
-bool StartProcess(const std::string& executable, const std::string& workingFolder,
-                  const std::string& arguments) {
-  std::wstring exe = Wide(executable);
-  std::wstring cmd = L"\"" + exe + L"\"";
-  if (!arguments.empty()) cmd += L" " + Wide(arguments);
-  std::wstring cwd = Wide(workingFolder);
+namespace {
+
+// A new process that runs on its own: its handles are closed at once.
+bool Spawn(const wchar_t* application, std::wstring commandLine, const wchar_t* workingFolder) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+  if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workingFolder, &si, &pi)) {
     return false;
   }
   KernelHandle process(pi.hProcess), thread(pi.hThread);
   return true;
 }
 
+}  // namespace
+
+bool StartProcess(const std::string& executable, const std::string& workingFolder,
+                  const std::string& arguments) {
+  std::wstring exe = Wide(executable);
+  std::wstring cmd = L"\"" + exe + L"\"";
+  if (!arguments.empty()) cmd += L" " + Wide(arguments);
+  std::wstring cwd = Wide(workingFolder);
+  return Spawn(exe.c_str(), std::move(cmd), cwd.empty() ? nullptr : cwd.c_str());
+}
+
 bool RunCommandLine(const std::string& commandLine) {
-  std::wstring cmd = Wide(commandLine);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  KernelHandle process(pi.hProcess), thread(pi.hThread);
-  return true;
+  return Spawn(nullptr, Wide(commandLine), nullptr);
 }
 
 std::string ProgramDirectory() {
