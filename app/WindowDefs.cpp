@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "BuildConfig.h"
+
 namespace velmora {
 namespace {
 
@@ -19,7 +21,7 @@ constexpr UnitDef kMainUnits[] = {
     {K::Button, "按钮7", 672, 488, 72, 39, V | F, "启动"},
     {K::Label, "标签1", 187, 509, 56, 23, V, "游戏路径："},
     {K::EditBox, "编辑框1", 252, 509, 324, 23, V | D | F, ""},
-    {K::Label, "标签11", 584, 400, 104, 48, kNone, "1.1.2"},
+    {K::Label, "标签11", 584, 400, 104, 48, kNone, config::kProgramVersion},
     {K::Label, "标签8", 408, 456, 104, 32, kNone, ""},
     {K::Label, "标签9", 248, 432, 120, 40, kNone, ""},
     {K::Label, "标签10", 160, 456, 56, 24, kNone, ""},
@@ -80,15 +82,15 @@ constexpr std::string_view kPluginNames[kPluginPageCount] = {
 
 constexpr std::array<WindowDef, kWindowCount> MakeWindows() {
   std::array<WindowDef, kWindowCount> w{};
-  w[0] = {WindowKind::Main, "main", "Velmora（Ver 1.1.2）", 755, 569, true, kMainUnits};
-  w[1] = {WindowKind::News, "news", "", 640, 475, false, kNewsUnits};
+  w[0] = {1, "main", config::kMainTitle, 755, 569, true, kMainUnits};
+  w[1] = {2, "news", "", 640, 475, false, kNewsUnits};
   for (int c = 0; c < 5; ++c) {
-    w[2 + c] = {WindowKind::ListPage, kListNames[c], "", 640, 475, false, kListUnits[c]};
+    w[2 + c] = {3 + c, kListNames[c], "", 640, 475, false, kListUnits[c]};
   }
   for (int i = 0; i < kPluginPageCount; ++i) {
-    w[7 + i] = {WindowKind::PluginPage, kPluginNames[i], "下载", 411, 368, true, kPluginUnits, i};
+    w[7 + i] = {8 + i, kPluginNames[i], "下载", 411, 368, true, kPluginUnits};
   }
-  w[28] = {WindowKind::Update, "update", "", 407, 337, true, kUpdateUnits};
+  w[28] = {29, "update", "", 407, 337, true, kUpdateUnits};
   return w;
 }
 
@@ -102,12 +104,5 @@ const WindowDef& NewsPageDef() { return kWindows[1]; }
 const WindowDef& ListPageDef(int category) { return kWindows[2 + category]; }
 const WindowDef& PluginPageDef(int pluginIndex) { return kWindows[7 + pluginIndex]; }
 const WindowDef& UpdateWindowDef() { return kWindows[28]; }
-
-const UnitDef* FindUnit(const WindowDef& window, std::string_view unitName) {
-  for (const UnitDef& u : window.units) {
-    if (u.name == unitName) return &u;
-  }
-  return nullptr;
-}
 
 }  // namespace velmora

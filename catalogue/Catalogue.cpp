@@ -3,6 +3,7 @@
 #include <array>
 
 #include "BuildConfig.h"
+#include "app/SiteAddresses.h"
 
 namespace velmora {
 namespace {
@@ -155,15 +156,12 @@ ArchiveNames ArchiveNamesOf(const CatalogueEntry& entry) {
           "\\" + file};
 }
 
-std::string ForumThreadAddress(std::string_view host, unsigned short port, uint32_t thread) {
-  std::string address = "http://";
-  address += host;
-  if (port != 80) address.append(":").append(std::to_string(port));
-  return address.append("/thread-").append(std::to_string(thread)).append("-1-1.html");
+std::string ForumThreadPath(uint32_t thread) {
+  return "/thread-" + std::to_string(thread) + "-1-1.html";
 }
 
 std::string ForumThreadAddress(const CatalogueEntry& entry) {
-  return ForumThreadAddress(config::kForumHost, config::kForumPort, entry.forumThread);
+  return HttpAddress(config::kForumHost, config::kForumPort, ForumThreadPath(entry.forumThread));
 }
 
 }  // namespace velmora

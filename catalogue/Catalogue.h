@@ -63,12 +63,11 @@ ArchiveNames ArchiveNamesOf(const CatalogueEntry& entry);
 
 // "http://host[:port]/thread-N-1-1.html" on the forum host of the build (":80" left out).
 std::string ForumThreadAddress(const CatalogueEntry& entry);
-std::string ForumThreadAddress(std::string_view host, unsigned short port, uint32_t thread);
+std::string ForumThreadPath(uint32_t thread);  // "/thread-N-1-1.html"
 
 namespace text {
 inline constexpr std::string_view kInstallCaption = "安装";
 inline constexpr std::string_view kInstalledCaption = "已安装";
-inline constexpr std::string_view kUninstallCaption = "卸载";
 }  // namespace text
 
 }  // namespace velmora

@@ -144,10 +144,13 @@ uint64_t HttpDownloader::PrepareTempFile(const std::string& object, bool resume)
 }
 
 std::string HttpDownloader::DrawTempFile() {
+  const std::string& folder = !tempFolder_.empty() && fs_.Kind(tempFolder_) == PathKind::Folder
+                                  ? tempFolder_
+                                  : settings_.fallbackTempFolder;
   // A random number, drawn again while it names a file left by another run.
-  std::string path = TempFilePath(tempFolder_, settings_.drawNumber());
+  std::string path = TempFilePath(folder, settings_.drawNumber());
   for (int i = 0; i < 16 && fs_.Kind(path) != PathKind::Missing; ++i) {
-    path = TempFilePath(tempFolder_, settings_.drawNumber());
+    path = TempFilePath(folder, settings_.drawNumber());
   }
   return path;
 }

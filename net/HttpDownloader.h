@@ -13,7 +13,8 @@
 
 #include "net/ArchiveDownloader.h"
 #include "net/Progress.h"
-#include "net/WinInetApi.h"
+#include "platform/WinInet.h"
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
 
 namespace velmora {
@@ -47,6 +48,8 @@ struct DownloadSettings {
   uint32_t connectTimeoutMs = 5000;
   uint32_t receiveTimeoutMs = 20000;
   uint32_t bufferSize = 256 * 1024;
+  // Where the temporary file goes when "tmp" names no existing folder.
+  std::string fallbackTempFolder = SystemTempFolder();
 };
 
 // "<folder>\~~<number>.tmp" with exactly one backslash before "~~", whether or not
@@ -55,7 +58,10 @@ std::string TempFilePath(const std::string& folder, uint32_t number);
 
 class HttpDownloader final : public ArchiveDownloader {
  public:
-  // tempFolder: the value of the environment variable "tmp".
+  // tempFolder: the value of the environment variable "tmp"; when it is unset,
+  // empty or no existing folder, the temporary file goes to the platform's
+  // temporary folder instead (joined to nothing, the path would name the root
+  // of the current drive, where writing usually fails).
   HttpDownloader(const WinInetApi& api, FileSystem& fs, std::string host, uint16_t port,
                  std::string tempFolder, DownloadSettings settings = {});
 
@@ -63,7 +69,6 @@ class HttpDownloader final : public ArchiveDownloader {
 
   const DownloadReport& LastReport() const { return report_; }
   const std::string& TempFile() const { return tempFile_; }
-  const std::string& TempFileObject() const { return tempFileObject_; }
   const std::string& TotalSizeText() const { return totalSizeText_; }
 
  private:

@@ -74,7 +74,4 @@ class FileSystem {
 // The file system of the machine the program runs on.
 FileSystem& NativeFileSystem();
 
-// Value of an environment variable as UTF-8 text, empty when it is not set.
-std::string EnvironmentText(const char* name);
-
 }  // namespace velmora

@@ -213,9 +213,4 @@ FileSystem& NativeFileSystem() {
   return fs;
 }
 
-std::string EnvironmentText(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
 }  // namespace velmora

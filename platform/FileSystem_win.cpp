@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "platform/FileSystem.h"
-#include "platform/WinHandle.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinHandle.h"
+#include "platform/win32/WinText.h"
 
 namespace velmora {
 namespace {
@@ -275,16 +275,6 @@ class WinFileSystem final : public FileSystem {
 FileSystem& NativeFileSystem() {
   static WinFileSystem fs;
   return fs;
-}
-
-std::string EnvironmentText(const char* name) {
-  std::wstring wname = Wide(name);
-  DWORD n = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
-  if (n == 0) return {};
-  std::wstring value(n, L'\0');
-  n = GetEnvironmentVariableW(wname.c_str(), value.data(), n);
-  value.resize(n);
-  return Utf8(value);
 }
 
 }  // namespace velmora

@@ -32,7 +32,6 @@ class ZipReader {
 
   // The bytes must outlive the reader. False when they are not a zip archive.
   bool Open(std::string_view archive);
-  uint64_t EntryCount() const { return entryCount_; }
 
   // Walks the central directory: First, then Next until it is not Step::Entry.
   enum class Step { Entry, End, Fault };

@@ -14,7 +14,7 @@
 #include "catalogue/Install.h"
 #include "net/HttpDownloader.h"
 #include "platform/FileSystem.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinText.h"
 
 namespace {
 

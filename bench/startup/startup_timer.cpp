@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinHandle.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinHandle.h"
+#include "platform/win32/WinText.h"
 
 using namespace velmora;
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "platform/WinText.h"
+#include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
 namespace {
@@ -30,13 +30,7 @@ UINT DpiOf(HWND hwnd) {
   return dpi ? dpi : 96;
 }
 
-int DefinitionIndex(const WindowDef& def) {
-  return static_cast<int>(&def - AllWindows().data());
-}
-
 }  // namespace
-
-UINT WindowDpi(HWND hwnd) { return DpiOf(hwnd); }
 
 FontHandle UiFont(int pixelHeight, int weight) {
   return FontHandle(CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -52,8 +46,6 @@ Form::~Form() {
     if (topLevel_ && --g_openTopLevel == 0) PostQuitMessage(0);
   }
 }
-
-int Form::OpenTopLevelCount() { return g_openTopLevel; }
 
 bool Form::Create(HWND parent, POINT pagePos) {
   static const bool registered = [] {
@@ -92,7 +84,7 @@ bool Form::Create(HWND parent, POINT pagePos) {
                           Scale(def_.width), Scale(def_.height), parent, nullptr, Instance(), this);
   if (!hwnd_) return false;
   SetPropW(hwnd_, kDefinitionProperty,
-           reinterpret_cast<HANDLE>(static_cast<INT_PTR>(DefinitionIndex(def_) + 1)));
+           reinterpret_cast<HANDLE>(static_cast<INT_PTR>(def_.number)));
   if (topLevel_) {
     ++g_openTopLevel;
     UINT actual = DpiOf(hwnd_);
@@ -251,21 +243,8 @@ void Form::SetText(std::string_view unit, std::string_view utf8) {
   if (HWND h = Unit(unit)) SetWindowTextW(h, Wide(utf8).c_str());
 }
 
-std::string Form::Text(std::string_view unit) const {
-  HWND h = Unit(unit);
-  if (!h) return {};
-  int n = GetWindowTextLengthW(h);
-  std::wstring w(static_cast<size_t>(n) + 1, L'\0');
-  w.resize(static_cast<size_t>(GetWindowTextW(h, w.data(), n + 1)));
-  return Utf8(w);
-}
-
 void Form::Show(bool visible) {
   if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
-}
-
-void Form::Close() {
-  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 bool Form::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
@@ -354,9 +333,6 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       DestroyWindow(hwnd_);
       return 0;
-    case WM_DESTROY:
-      if (destroyed_) destroyed_();
-      break;
     case WM_NCDESTROY: {
       HWND h = hwnd_;
       RemovePropW(h, kDefinitionProperty);

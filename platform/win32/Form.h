@@ -1,6 +1,6 @@
 // The form engine: realises a WindowDef (window + units) as Win32 windows and
-// dispatches unit events to handlers bound by unit name. One engine for all 29
-// windows; the windows themselves are data (app/WindowDefs.h).
+// dispatches unit events to handlers bound by unit name. One engine for all
+// windows; the windows themselves are data (forms/FormDef.h).
 #pragma once
 
 #include <windows.h>
@@ -11,16 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/WindowDefs.h"
-#include "platform/WinHandle.h"
+#include "forms/FormDef.h"
+#include "platform/win32/WinHandle.h"
 
 namespace velmora::win32 {
-
-// Control ids are 1000 + the unit's index in its definition, so the UI test
-// driver finds a unit from the same table.
-inline constexpr int kFirstUnitId = 1000;
-// Window property holding 1 + the index of the window's definition in AllWindows().
-inline constexpr wchar_t kDefinitionProperty[] = L"VelmoraDefinition";
 
 class Form {
  public:
@@ -45,17 +39,11 @@ class Form {
   void OnCreated(Handler h) { created_ = std::move(h); }
   void OnClick(std::string_view unit, Handler h) { clicks_[std::string(unit)] = std::move(h); }
   void OnTimer(std::string_view unit, Handler h) { timers_[std::string(unit)] = std::move(h); }
-  void OnDestroyed(Handler h) { destroyed_ = std::move(h); }
   // Ticks of a timer unit; 0 stops it.
   void SetTimerInterval(std::string_view unit, UINT milliseconds);
 
   void SetText(std::string_view unit, std::string_view utf8);
-  std::string Text(std::string_view unit) const;
   void Show(bool visible);
-  void Close();
-
-  // Number of top-level forms still open; the message loop ends when it reaches 0.
-  static int OpenTopLevelCount();
 
  protected:
   // Extra per-window message handling; return true when handled.
@@ -80,13 +68,9 @@ class Form {
   POINT pagePos_ = {0, 0};  // unscaled place of a child page in its parent
   std::vector<HWND> units_;  // parallel to def_.units; nullptr for non-visual units
   FontHandle font_;
-  BrushHandle background_;
-  Handler created_, destroyed_;
+  Handler created_;
   std::map<std::string, Handler, std::less<>> clicks_, timers_;
 };
-
-// DPI of the monitor a window is on (96 when the system cannot tell).
-UINT WindowDpi(HWND hwnd);
 
 // The program's typeface, 宋体 (Windows without it substitutes), at a pixel height.
 FontHandle UiFont(int pixelHeight, int weight = FW_NORMAL);

@@ -4,7 +4,10 @@
 #include <ole2.h>
 #include <oleidl.h>
 
-#include "platform/WinText.h"
+#include <memory>
+
+#include "platform/win32/Com.h"
+#include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
 
@@ -16,40 +19,35 @@ class WebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, pu
 
   bool Embed() {
     if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                reinterpret_cast<void**>(&object_)))) {
+                                object_.Out()))) {
       return false;
     }
     if (FAILED(object_->SetClientSite(this))) return false;
     RECT r;
     GetClientRect(host_, &r);
     if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, host_, &r))) return false;
-    return SUCCEEDED(object_->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser_)));
+    return SUCCEEDED(object_->QueryInterface(IID_IWebBrowser2, browser_.Out()));
   }
 
-  void Shutdown() {
-    if (browser_) {
-      browser_->Stop();
-      browser_->Release();
-      browser_ = nullptr;
-    }
+  // The control holds a reference to this site until it is told to let go.
+  ~Site() {
+    if (browser_) browser_->Stop();
+    browser_.Reset();
     if (object_) {
       object_->Close(OLECLOSE_NOSAVE);
       object_->SetClientSite(nullptr);
-      object_->Release();
-      object_ = nullptr;
     }
   }
 
-  IWebBrowser2* browser() const { return browser_; }
+  IWebBrowser2* browser() const { return browser_.Get(); }
 
   void Resize() {
     if (!object_) return;
-    IOleInPlaceObject* inPlace = nullptr;
-    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+    ComPtr<IOleInPlaceObject> inPlace;
+    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.Out()))) {
       RECT r;
       GetClientRect(host_, &r);
       inPlace->SetObjectRects(&r, &r);
-      inPlace->Release();
     }
   }
 
@@ -128,37 +126,29 @@ class WebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, pu
  private:
   HWND host_;
   ULONG refs_ = 1;
-  IOleObject* object_ = nullptr;
-  IWebBrowser2* browser_ = nullptr;
+  ComPtr<IOleObject> object_;
+  ComPtr<IWebBrowser2> browser_;
 };
 
-WebBrowser::~WebBrowser() {
-  if (site_) {
-    site_->Shutdown();
-    delete site_;
-  }
-}
+WebBrowser::WebBrowser() = default;
+WebBrowser::~WebBrowser() = default;
 
 bool WebBrowser::Create(HWND host) {
   if (site_) return true;
-  site_ = new Site(host);
-  if (!site_->Embed()) {
-    site_->Shutdown();
-    delete site_;
-    site_ = nullptr;
-    return false;
-  }
+  auto site = std::make_unique<Site>(host);
+  if (!site->Embed()) return false;
+  site_ = std::move(site);
   return true;
 }
 
 bool WebBrowser::Navigate(const std::string& url) {
   if (!site_ || !site_->browser()) return false;
-  BSTR address = SysAllocString(Wide(url).c_str());
+  std::unique_ptr<OLECHAR, decltype(&SysFreeString)> address(SysAllocString(Wide(url).c_str()),
+                                                             &SysFreeString);
+  if (!address) return false;
   VARIANT empty;
   VariantInit(&empty);
-  HRESULT hr = site_->browser()->Navigate(address, &empty, &empty, &empty, &empty);
-  SysFreeString(address);
-  return SUCCEEDED(hr);
+  return SUCCEEDED(site_->browser()->Navigate(address.get(), &empty, &empty, &empty, &empty));
 }
 
 void WebBrowser::Resize() {

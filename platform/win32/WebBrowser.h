@@ -4,13 +4,14 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 namespace velmora::win32 {
 
 class WebBrowser {
  public:
-  WebBrowser() = default;
+  WebBrowser();
   ~WebBrowser();
   WebBrowser(const WebBrowser&) = delete;
   WebBrowser& operator=(const WebBrowser&) = delete;
@@ -23,7 +24,7 @@ class WebBrowser {
 
  private:
   class Site;
-  Site* site_ = nullptr;
+  std::unique_ptr<Site> site_;
 };
 
 }  // namespace velmora::win32

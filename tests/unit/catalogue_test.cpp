@@ -5,6 +5,7 @@
 #include <set>
 
 #include "BuildConfig.h"
+#include "app/SiteAddresses.h"
 #include "catalogue/Catalogue.h"
 
 namespace velmora {
@@ -182,10 +183,12 @@ TEST(CatalogueTable, ArchiveNamesForumThreadsAndPictures) {
   EXPECT_EQ(Named("AP蓝HE红").forumThread, 43291531u);
   EXPECT_EQ(previews.size(), 21u) << "every entry has its own preview picture";
 
-  EXPECT_EQ(ForumThreadAddress("forum.example", 80, 43433004), "http://forum.example/thread-43433004-1-1.html");
-  EXPECT_EQ(ForumThreadAddress("127.0.0.1", 8081, 42581277), "http://127.0.0.1:8081/thread-42581277-1-1.html");
+  EXPECT_EQ(HttpAddress("forum.example", 80, ForumThreadPath(43433004)),
+            "http://forum.example/thread-43433004-1-1.html");
+  EXPECT_EQ(HttpAddress("127.0.0.1", 8081, ForumThreadPath(42581277)),
+            "http://127.0.0.1:8081/thread-42581277-1-1.html");
   EXPECT_EQ(ForumThreadAddress(Named("彩色预览")),
-            ForumThreadAddress(config::kForumHost, config::kForumPort, 43050036));
+            HttpAddress(config::kForumHost, config::kForumPort, "/thread-43050036-1-1.html"));
 }
 
 }  // namespace

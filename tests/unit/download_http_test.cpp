@@ -30,10 +30,12 @@ constexpr size_t kMiB = 1048576;
 
 class HttpDownloadTest : public ::testing::Test {
  protected:
-  HttpDownloader MakeDownloader(FileSystem& fs, const std::string& folder) {
+  HttpDownloader MakeDownloader(FileSystem& fs, const std::string& folder,
+                                const std::string& systemTemp = "/nonexistent") {
     DownloadSettings s;
     s.clock = [this] { return nowMs; };
     s.drawNumber = [this] { return nextNumber++; };
+    s.fallbackTempFolder = systemTemp;
     return HttpDownloader(server.Api(), fs, "tools.test", 8080, folder, std::move(s));
   }
   HttpDownloader MakeDownloader() { return MakeDownloader(NativeFileSystem(), dir.path()); }
@@ -263,6 +265,18 @@ TEST_F(HttpDownloadTest, TemporaryFileGetsOneBackslashBeforeTheTildes) {
   d.Download(kObject, false, view);
   EXPECT_EQ(d.TempFile(), dir.Join("\\~~" + std::to_string(nextNumber - 1) + ".tmp"));
   EXPECT_EQ(dir.Read("\\~~" + std::to_string(nextNumber - 2) + ".tmp"), "left by another run");
+
+  // "tmp" unset or naming no folder: the platform's temporary folder, never the
+  // root of the current drive.
+  testing::TempDir systemTemp;
+  for (const std::string& tmp : {std::string(), dir.Join("\\gone")}) {
+    server.answers.push_back(ScriptedAnswer::Cut(206, 10, "abc", End::Reset));
+    HttpDownloader fallback = MakeDownloader(NativeFileSystem(), tmp, systemTemp.path());
+    fallback.Download(kObject, false, view);
+    const std::string name = "\\~~" + std::to_string(nextNumber - 1) + ".tmp";
+    EXPECT_EQ(fallback.TempFile(), systemTemp.path() + name) << "tmp=" << tmp;
+    EXPECT_EQ(systemTemp.Read(name), "abc");
+  }
 }
 
 TEST_F(HttpDownloadTest, ClosingThePageCancelsAndKeepsThePartForTheSameObject) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 
+#include "BuildConfig.h"
 #include "app/WindowDefs.h"
 
 namespace velmora {
@@ -10,20 +12,23 @@ namespace {
 TEST(WindowDefs, InventoryHasTheTwentyNineWindows) {
   auto all = AllWindows();
   ASSERT_EQ(all.size(), 29u);
-  int count[5] = {};
+  int lists = 0, plugins = 0;
   std::set<std::string_view> names;
-  for (const WindowDef& w : all) {
-    ++count[static_cast<int>(w.kind)];
+  for (size_t i = 0; i < all.size(); ++i) {
+    const WindowDef& w = all[i];
+    lists += w.name.starts_with("list:");
+    plugins += w.name.starts_with("plugin:");
     EXPECT_TRUE(names.insert(w.name).second) << "window names identify windows: " << w.name;
+    // The UI driver finds a window by this number.
+    EXPECT_EQ(w.number, static_cast<int>(i) + 1) << w.name;
   }
-  EXPECT_EQ(count[static_cast<int>(WindowKind::Main)], 1);
-  EXPECT_EQ(count[static_cast<int>(WindowKind::News)], 1);
-  EXPECT_EQ(count[static_cast<int>(WindowKind::ListPage)], 5);
-  EXPECT_EQ(count[static_cast<int>(WindowKind::PluginPage)], 21);
-  EXPECT_EQ(count[static_cast<int>(WindowKind::Update)], 1);
-  for (int i = 0; i < kPluginPageCount; ++i) EXPECT_EQ(PluginPageDef(i).pluginIndex, i);
+  EXPECT_EQ(lists, 5);
+  EXPECT_EQ(plugins, 21);
+  for (int i = 0; i < kPluginPageCount; ++i) {
+    EXPECT_EQ(PluginPageDef(i).name, "plugin:" + std::to_string(i));
+  }
   EXPECT_EQ(MainWindowDef().title, "Velmora（Ver 1.1.2）");
-  EXPECT_EQ(FindUnit(MainWindowDef(), "标签11")->text, kProgramVersion);
+  EXPECT_EQ(FindUnit(MainWindowDef(), "标签11")->text, config::kProgramVersion);
 }
 
 TEST(WindowDefs, UnitsAreFindableAndConsistent) {

@@ -16,16 +16,14 @@
 #include <vector>
 
 #include "app/WindowDefs.h"
-#include "platform/WinText.h"
+#include "forms/FormDef.h"
+#include "platform/win32/WinText.h"
 
 using namespace velmora;
 
 namespace {
 
-constexpr wchar_t kDefinitionProperty[] = L"VelmoraDefinition";
-constexpr int kFirstUnitId = 1000;
-constexpr int kMessageTextId = 0xFFFF;
-constexpr int kFirstRowButtonId = 2000;
+constexpr int kMessageTextId = 0xFFFF;  // the text of a system message box
 
 DWORD g_velmoraPid = 0;
 
@@ -50,7 +48,7 @@ int DefinitionIndex(const std::string& name) {
 }
 
 struct FindState {
-  int wanted;  // 1 + definition index
+  int wanted;  // the definition number
   HWND found = nullptr;
 };
 
@@ -73,7 +71,7 @@ BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
 HWND FindDefinitionWindow(const std::string& name) {
   int index = DefinitionIndex(name);
   if (index < 0) return nullptr;
-  FindState s{index + 1};
+  FindState s{AllWindows()[index].number};
   EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
   if (s.found && index == 0) GetWindowThreadProcessId(s.found, &g_velmoraPid);
   return s.found;

@@ -11,8 +11,8 @@
 #include "app/Settings.h"
 #include "catalogue/Install.h"
 #include "platform/FileSystem.h"
-#include "platform/WinHandle.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinHandle.h"
+#include "platform/win32/WinText.h"
 #include "support/ZipWriter.h"
 #include "zip/ZipUnit.h"
 

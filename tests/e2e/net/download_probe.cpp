@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "net/HttpDownloader.h"
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinText.h"
 
 namespace {
 

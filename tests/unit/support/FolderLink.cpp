@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/WinHandle.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinHandle.h"
+#include "platform/win32/WinText.h"
 #else
 #include <unistd.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/WinInetApi.h"
+#include "platform/WinInet.h"
 
 namespace velmora::testing {
 

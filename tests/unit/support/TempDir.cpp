@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #ifdef _WIN32
-#include "platform/WinHandle.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinHandle.h"
+#include "platform/win32/WinText.h"
 #else
 #include <cstdlib>
 #endif

@@ -64,7 +64,6 @@ using KernelHandle = UniqueWinHandle<KernelHandleTraits>;
 using FindHandle = UniqueWinHandle<FindHandleTraits>;
 using ModuleHandle = UniqueWinHandle<ModuleHandleTraits>;
 using FontHandle = UniqueWinHandle<GdiObjectTraits<HFONT>>;
-using BitmapHandle = UniqueWinHandle<GdiObjectTraits<HBITMAP>>;
 using BrushHandle = UniqueWinHandle<GdiObjectTraits<HBRUSH>>;
 
 }  // namespace velmora

@@ -5,8 +5,8 @@
 
 #include <mutex>
 
-#include "net/WinInetApi.h"
-#include "platform/WinHandle.h"
+#include "platform/WinInet.h"
+#include "platform/win32/WinHandle.h"
 
 namespace velmora {
 namespace {

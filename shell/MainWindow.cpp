@@ -1,11 +1,13 @@
-#include "app/MainWindow_win.h"
+#include "shell/MainWindow.h"
 
-#include "app/AppServices_win.h"
 #include "app/SiteAddresses.h"
 #include "app/WindowDefs.h"
-#include "catalogue/ListPage_win.h"
 #include "catalogue/PluginPageView.h"
-#include "platform/win32/Dialogs.h"
+#include "platform/win32/FolderBrowser.h"
+#include "platform/win32/MessageBox.h"
+#include "platform/win32/Process.h"
+#include "shell/AppServices.h"
+#include "shell/ListPage.h"
 
 namespace velmora {
 namespace {

@@ -34,8 +34,6 @@ inline constexpr DWORD kOptionSendTimeout = 5;          // INTERNET_OPTION_SEND_
 inline constexpr DWORD kOptionReceiveTimeout = 6;       // INTERNET_OPTION_RECEIVE_TIMEOUT
 inline constexpr DWORD kErrorTimeout = 12002;           // ERROR_INTERNET_TIMEOUT
 inline constexpr DWORD kErrorCannotConnect = 12029;     // ERROR_INTERNET_CANNOT_CONNECT
-inline constexpr DWORD kErrorConnectionAborted = 12030;  // ERROR_INTERNET_CONNECTION_ABORTED
-inline constexpr DWORD kErrorConnectionReset = 12031;   // ERROR_INTERNET_CONNECTION_RESET
 inline constexpr DWORD kErrorHeaderNotFound = 12150;    // ERROR_HTTP_HEADER_NOT_FOUND
 
 }  // namespace velmora::wininet

@@ -1,8 +1,9 @@
-#include "app/AppServices_win.h"
+#include "shell/AppServices.h"
 
 #include "BuildConfig.h"
-#include "catalogue/PluginPage_win.h"
-#include "net/WinInetApi.h"
+#include "platform/Environment.h"
+#include "platform/WinInet.h"
+#include "shell/PluginPage.h"
 
 namespace velmora {
 

@@ -1,9 +1,10 @@
-#include "catalogue/ListPage_win.h"
+#include "shell/ListPage.h"
 
-#include "app/AppServices_win.h"
+#include "app/WindowDefs.h"
 #include "catalogue/InstalledTest.h"
-#include "catalogue/PluginPage_win.h"
-#include "platform/WinText.h"
+#include "platform/win32/WinText.h"
+#include "shell/AppServices.h"
+#include "shell/PluginPage.h"
 
 namespace velmora {
 namespace {

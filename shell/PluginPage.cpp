@@ -1,14 +1,16 @@
-#include "catalogue/PluginPage_win.h"
+#include "shell/PluginPage.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "app/AppServices_win.h"
+#include "app/WindowDefs.h"
 #include "catalogue/InstalledTest.h"
 #include "catalogue/Uninstall.h"
-#include "platform/WinText.h"
-#include "platform/win32/Dialogs.h"
+#include "platform/win32/MessageBox.h"
+#include "platform/win32/Process.h"
+#include "platform/win32/WinText.h"
+#include "shell/AppServices.h"
 
 namespace velmora {
 

@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <ole2.h>
 
-#include "app/AppServices_win.h"
-#include "app/MainWindow_win.h"
-#include "platform/WinText.h"
-#include "platform/win32/Dialogs.h"
+#include "platform/win32/Com.h"
+#include "platform/win32/Process.h"
+#include "platform/win32/WinText.h"
+#include "shell/AppServices.h"
+#include "shell/MainWindow.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   using namespace velmora;
@@ -16,7 +16,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
   const std::string programDir = win32::ProgramDirectory();
   SetCurrentDirectoryW(Wide(programDir).c_str());
-  if (FAILED(OleInitialize(nullptr))) return 1;  // the folder browser and web view need OLE
+  win32::OleSession ole;  // the folder browser and the web view need it
+  if (!ole.ok()) return 1;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
 
@@ -28,7 +29,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     MainWindow main(app);
     if (!main.Create()) {
       MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);
-      OleUninitialize();
       return 1;
     }
     ShowWindow(main.hwnd(), showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
@@ -44,7 +44,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     }
     exitCode = static_cast<int>(msg.wParam);
   }
-  // 6. Release.
-  OleUninitialize();
+  // 6. Released: the global state above, OLE with `ole`.
   return exitCode;
 }

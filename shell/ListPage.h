@@ -5,16 +5,12 @@
 #include <vector>
 
 #include "catalogue/Catalogue.h"
-#include "platform/WinHandle.h"
 #include "platform/win32/Form.h"
+#include "platform/win32/WinHandle.h"
 
 namespace velmora {
 
 struct AppServices;
-
-// Row buttons are not units of the definition; the UI driver finds row r at
-// control id kFirstRowButtonId + r.
-inline constexpr int kFirstRowButtonId = 2000;
 
 class ListPage final : public win32::Form {
  public:
