@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <mutex>
 
 namespace velmora::testing {
 
@@ -41,6 +42,11 @@ ScriptedWinInet::ScriptedWinInet() {
 
 ScriptedWinInet::~ScriptedWinInet() { live_ = nullptr; }
 
+int ScriptedWinInet::HeldReads() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return heldReads_;
+}
+
 wi::HINTERNET ScriptedWinInet::Add(Handle h) {
   uintptr_t id = nextHandle_++;
   handles_.emplace(id, std::move(h));
@@ -56,6 +62,7 @@ ScriptedWinInet::Handle* ScriptedWinInet::Find(wi::HINTERNET h, Handle::Kind kin
 
 wi::HINTERNET ScriptedWinInet::Open(const char* agent, wi::DWORD access, const char* proxy,
                                     const char* bypass, wi::DWORD) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   if (live_->failInternetOpen) {
     lastError_ = 12001;
     return nullptr;
@@ -71,6 +78,7 @@ wi::HINTERNET ScriptedWinInet::Open(const char* agent, wi::DWORD access, const c
 wi::HINTERNET ScriptedWinInet::Connect(wi::HINTERNET internet, const char* host,
                                        wi::INTERNET_PORT port, const char*, const char*,
                                        wi::DWORD service, wi::DWORD, wi::DWORD_PTR) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   Handle* parent = live_->Find(internet, Handle::Kind::Internet);
   if (!parent) return nullptr;
   Handle h;
@@ -86,6 +94,7 @@ wi::HINTERNET ScriptedWinInet::Connect(wi::HINTERNET internet, const char* host,
 wi::HINTERNET ScriptedWinInet::OpenRequest(wi::HINTERNET connection, const char* verb,
                                            const char* object, const char* version, const char*,
                                            const char**, wi::DWORD flags, wi::DWORD_PTR) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   Handle* parent = live_->Find(connection, Handle::Kind::Connection);
   if (!parent) return nullptr;
   RecordedRequest r;
@@ -107,6 +116,7 @@ wi::HINTERNET ScriptedWinInet::OpenRequest(wi::HINTERNET connection, const char*
 
 wi::BOOL ScriptedWinInet::Send(wi::HINTERNET request, const char* headers, wi::DWORD length,
                                void* optional, wi::DWORD optionalLength) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   Handle* h = live_->Find(request, Handle::Kind::Request);
   if (!h || optional != nullptr || optionalLength != 0) return 0;
   live_->requests[h->request].headers =
@@ -123,6 +133,7 @@ wi::BOOL ScriptedWinInet::Send(wi::HINTERNET request, const char* headers, wi::D
 
 wi::BOOL ScriptedWinInet::Query(wi::HINTERNET request, wi::DWORD level, void* buffer,
                                 wi::DWORD* size, wi::DWORD*) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   Handle* h = live_->Find(request, Handle::Kind::Request);
   if (!h || !h->answer) return 0;
   std::string text;
@@ -153,6 +164,7 @@ wi::BOOL ScriptedWinInet::Query(wi::HINTERNET request, wi::DWORD level, void* bu
 
 wi::BOOL ScriptedWinInet::Read(wi::HINTERNET request, void* buffer, wi::DWORD wanted,
                                wi::DWORD* got) {
+  std::unique_lock<std::mutex> lock(live_->mutex_);
   Handle* h = live_->Find(request, Handle::Kind::Request);
   if (!h || !h->answer) return 0;
   *got = 0;
@@ -178,11 +190,18 @@ wi::BOOL ScriptedWinInet::Read(wi::HINTERNET request, void* buffer, wi::DWORD wa
     case ScriptedAnswer::End::Stall:
       lastError_ = wi::kErrorTimeout;
       return 0;
+    case ScriptedAnswer::End::Hold:
+      ++live_->heldReads_;
+      live_->closed_.wait(lock, [&] { return live_->Find(request, Handle::Kind::Request) == nullptr; });
+      --live_->heldReads_;
+      lastError_ = 12017;  // ERROR_INTERNET_OPERATION_CANCELLED
+      return 0;
   }
   return 0;
 }
 
 wi::BOOL ScriptedWinInet::Close(wi::HINTERNET handle) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   auto it = live_->handles_.find(reinterpret_cast<uintptr_t>(handle));
   if (it == live_->handles_.end()) {
     ++live_->badCloses;
@@ -190,11 +209,13 @@ wi::BOOL ScriptedWinInet::Close(wi::HINTERNET handle) {
   }
   live_->handles_.erase(it);
   --live_->openHandles;
+  live_->closed_.notify_all();
   return 1;
 }
 
 wi::BOOL ScriptedWinInet::SetOption(wi::HINTERNET handle, wi::DWORD option, void* buffer,
                                     wi::DWORD length) {
+  std::lock_guard<std::mutex> lock(live_->mutex_);
   Handle* h = live_->Find(handle, Handle::Kind::Request);
   if (!h || length != sizeof(wi::DWORD)) return 0;
   wi::DWORD value = 0;

@@ -1,12 +1,16 @@
 // A scripted tool server behind the WinINet table: each sent request takes the next
 // scripted answer (status, Content-Length, body in pieces, how the body ends) and
 // is recorded byte for byte. The table's functions are plain pointers, so the one
-// live instance is reached through a static.
+// live instance is reached through a static. Calls may come from several threads
+// (a worker fetching, another closing its handles to cancel it); read the public
+// fields only while no other thread calls in.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +24,7 @@ struct ScriptedAnswer {
     Clean,  // the last read returns TRUE with 0 bytes
     Reset,  // the next read fails with WSAECONNRESET, as WinINet reports a reset
     Stall,  // the next read fails with a time-out
+    Hold,   // the next read blocks until its handle is closed, as a silent server's
   };
   bool sendFails = false;  // HttpSendRequestA fails (refused, silent server)
   int status = 200;
@@ -54,6 +59,8 @@ class ScriptedWinInet {
   ScriptedWinInet& operator=(const ScriptedWinInet&) = delete;
 
   const WinInetApi& Api() const { return api_; }
+  // Reads blocked in an End::Hold right now; safe while other threads call in.
+  int HeldReads();
 
   std::deque<ScriptedAnswer> answers;
   std::vector<RecordedRequest> requests;
@@ -101,6 +108,9 @@ class ScriptedWinInet {
   static wininet::DWORD VELMORA_WINAPI LastError();
 
   WinInetApi api_{};
+  std::mutex mutex_;
+  std::condition_variable closed_;  // a handle was closed: a held read may end
+  int heldReads_ = 0;
   std::map<uintptr_t, Handle> handles_;
   uintptr_t nextHandle_ = 0x1000;
 };

@@ -1,0 +1,82 @@
+// One HTTP GET of a whole object into memory through the WinINet table: the body
+// when it arrived completely with status 200, nothing otherwise. Every wait is
+// bounded, and another thread can cancel the fetch at any point by closing its
+// handles (TransferHandles::Cancel), which also ends a blocked WinINet call.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/Progress.h"
+#include "platform/WinInet.h"
+
+namespace velmora {
+
+struct FetchRequest {
+  std::string host;
+  uint16_t port = 80;
+  std::string object;
+  uint64_t maxBytes = uint64_t{4} << 20;  // a longer body is refused, never held
+  bool requireLength = false;  // refuse an answer that does not announce its length
+  uint32_t connectTimeoutMs = 5000;
+  uint32_t receiveTimeoutMs = 10000;  // for each wait for the server
+  uint32_t deadlineMs = 0;            // for the whole fetch; 0: none
+};
+
+enum class FetchOutcome {
+  Completed,
+  Cancelled,
+  ConnectFailed,  // InternetOpenA, InternetConnectA or HttpOpenRequestA failed
+  SendFailed,     // no answer: refused, reset, timed out
+  ErrorStatus,    // an answer other than 200
+  NoLength,       // no Content-Length where one is required
+  TooLarge,       // longer than maxBytes, announced or as it came
+  ReadFailed,     // a read failed (reset, time-out)
+  Truncated,      // the body ended before (or ran past) its announced length
+  TimedOut,       // the deadline passed
+  OutOfMemory,
+};
+
+struct FetchResult {
+  FetchOutcome outcome = FetchOutcome::ConnectFailed;
+  int status = 0;      // HTTP status, 0 when no answer came
+  uint32_t error = 0;  // GetLastError of the failing WinINet call
+  std::string body;    // only for Completed
+};
+
+// Received bytes and announced total, read by another thread while the fetch runs.
+struct FetchCounters {
+  std::atomic<uint64_t> received{0};
+  std::atomic<uint64_t> total{0};  // 0 until the answer has announced its length
+};
+
+// The open handles of one transfer. The fetching thread registers each handle it
+// opens; Cancel, from any thread, closes them all, which is how WinINet lets
+// another thread end a blocking call. Whatever is still open is closed at the end.
+class TransferHandles {
+ public:
+  explicit TransferHandles(const WinInetApi& api) : api_(api) {}
+  ~TransferHandles() { CloseAll(); }
+  TransferHandles(const TransferHandles&) = delete;
+  TransferHandles& operator=(const TransferHandles&) = delete;
+
+  // Takes `h` over; returns it, or nothing (having closed it) after a Cancel.
+  wininet::HINTERNET Hold(wininet::HINTERNET h);
+  void Cancel();
+  bool Cancelled() const;
+  void CloseAll();
+
+ private:
+  const WinInetApi& api_;
+  mutable std::mutex mutex_;
+  std::vector<wininet::HINTERNET> open_;  // in the order opened; closed newest first
+  bool cancelled_ = false;
+};
+
+FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchCounters& counters,
+                      TransferHandles& handles, const MillisecondClock& clock = SteadyClock());
+
+}  // namespace velmora
