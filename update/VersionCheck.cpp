@@ -1,0 +1,92 @@
+#include "update/VersionCheck.h"
+
+#include "app/SiteAddresses.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::string_view kItemSeparator = "；";
+
+std::string_view Trim(std::string_view s) {
+  for (bool again = true; again;) {
+    again = false;
+    for (std::string_view b : {std::string_view(" "), std::string_view("\t"),
+                               std::string_view("\xE3\x80\x80")}) {
+      if (s.substr(0, b.size()) == b) s.remove_prefix(b.size()), again = true;
+      if (s.size() >= b.size() && s.substr(s.size() - b.size()) == b) s.remove_suffix(b.size()), again = true;
+    }
+  }
+  return s;
+}
+
+bool ItemNames(std::string_view item, const Version& running) {
+  item = Trim(item);
+  size_t dash = item.find('-');
+  if (dash == std::string_view::npos) {
+    auto v = Version::Parse(item);
+    return v && *v == running;
+  }
+  std::string_view low = Trim(item.substr(0, dash)), high = Trim(item.substr(dash + 1));
+  if (low.empty() && high.empty()) return false;
+  std::optional<Version> lo, hi;
+  if (!low.empty() && !(lo = Version::Parse(low))) return false;
+  if (!high.empty() && !(hi = Version::Parse(high))) return false;  // also a second "-"
+  if (lo && hi && *hi < *lo) return false;  // a reversed range names nothing
+  return (!lo || !(running < *lo)) && (!hi || !(*hi < running));
+}
+
+}  // namespace
+
+FetchRequest AnnouncementRequest(std::string_view siteHost, uint16_t sitePort) {
+  FetchRequest r;
+  r.host = std::string(siteHost);
+  r.port = sitePort;
+  r.object = std::string(kAnnouncementPath);
+  r.maxBytes = uint64_t{4} << 20;
+  r.connectTimeoutMs = 5000;
+  r.receiveTimeoutMs = 8000;
+  r.deadlineMs = 20000;
+  return r;
+}
+
+bool RestrictionNames(std::string_view restriction, const Version& running) {
+  for (;;) {
+    size_t sep = restriction.find(kItemSeparator);
+    if (ItemNames(restriction.substr(0, sep), running)) return true;
+    if (sep == std::string_view::npos) return false;
+    restriction.remove_prefix(sep + kItemSeparator.size());
+  }
+}
+
+std::optional<Version> PublishedVersion(const Announcement& page) {
+  if (page.latest) {
+    if (auto v = Version::Parse(*page.latest)) return v;
+  }
+  if (page.official) return Version::Parse(*page.official);
+  return std::nullopt;
+}
+
+CheckOutcome DecideVersionCheck(const std::optional<Announcement>& page, const Version& running) {
+  CheckOutcome o;
+  if (!page) return o;
+  o.reached = true;
+  o.outOfService = page->restriction && RestrictionNames(*page->restriction, running);
+  if (auto published = PublishedVersion(*page); published && running < *published) o.newer = published;
+  return o;
+}
+
+AfterCheck ConcludeVersionCheck(const CheckOutcome& outcome, CheckDialogs& dialogs) {
+  if (!outcome.reached) {
+    dialogs.Tell(kConnectFailedText);
+    return AfterCheck::GoOn;
+  }
+  if (outcome.outOfService) {
+    dialogs.Tell(kOutOfServiceText);
+    if (outcome.newer && dialogs.Ask(kUpdateOfferText)) return AfterCheck::OpenUpdateThenEnd;
+    return AfterCheck::End;
+  }
+  if (outcome.newer && dialogs.Ask(kUpdateOfferText)) return AfterCheck::OpenUpdate;
+  return AfterCheck::GoOn;
+}
+
+}  // namespace velmora
