@@ -1,0 +1,187 @@
+// The update window's work from the page to the stored new version, over the
+// scripted WinINet and the real file system, with the window as a recording view.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/ScriptedWinInet.h"
+#include "support/TempDir.h"
+#include "update/Sha256.h"
+#include "update/UpdateFlow.h"
+
+namespace velmora {
+namespace {
+
+using testing::ArchiveBytes;
+using testing::ScriptedAnswer;
+using testing::ScriptedWinInet;
+using testing::TempDir;
+using End = ScriptedAnswer::End;
+
+class RecordingUpdateView : public UpdateView {
+ public:
+  void ShowNotes(std::string_view text) override { notes = text; }
+  void ShowState(std::string_view text) override { states.emplace_back(text); }
+  void ShowProgress(std::string_view kb, std::string_view pct, int percent) override {
+    kilobyteText = kb;
+    percentText = pct;
+    percents.push_back(percent);
+  }
+  void Tell(std::string_view text) override { messages.emplace_back(text); }
+  bool Ask(std::string_view question) override {
+    messages.emplace_back(question);
+    return answer;
+  }
+  bool StartProgram(const std::string& path) override {
+    started.push_back(path);
+    return true;
+  }
+
+  bool answer = true;
+  std::string notes, kilobyteText, percentText;
+  std::vector<std::string> states, messages, started;
+  std::vector<int> percents;
+};
+
+constexpr const char* kSite = "www.site.test";
+constexpr uint16_t kPort = 8433;
+
+std::string Page(std::string_view fields) {
+  return "<html><body><p>其他公告：限制：9.9</p><p>更新说明：【</p><p>1. 新的插件</p><p>2. 修复</p>"
+         "<p>【结束】</p><p>页尾</p>" + std::string(fields) + "</body></html>";
+}
+
+class UpdateFlowTest : public ::testing::Test {
+ protected:
+  UpdateSettings Settings() {
+    UpdateSettings s;
+    s.siteHost = kSite;
+    s.sitePort = kPort;
+    s.programDir = dir.path();
+    s.runningExeName = "velmora.exe";
+    return s;
+  }
+  // Ticks as the window's timer would, until the flow has ended (bounded).
+  void RunToEnd(UpdateFlow& flow) {
+    flow.Begin();
+    for (int i = 0; i < 20000 && flow.Tick(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  ScriptedWinInet server;
+  TempDir dir;
+  RecordingUpdateView view;
+  int64_t now = 0;
+  BackgroundDownload task{server.Api()};
+};
+
+TEST_F(UpdateFlowTest, DownloadsStoresAndOffersTheNewVersion) {
+  const std::string exe = ArchiveBytes(3u << 20, 7);
+  server.answers.push_back(ScriptedAnswer::Whole(
+      200, Page("<p>最新版本：1.1.3</p><p>文件名：Velmora 1.1.3.exe</p>"
+                "<p>下载地址：http://www.site.test:8433/down/v113.exe【下载地址结束】</p>"
+                "<p>SHA256：" + Sha256Hex(exe) + "</p>")));
+  server.answers.push_back(ScriptedAnswer::Whole(200, exe, 65536));
+  UpdateFlow flow(task, NativeFileSystem(), Settings(), view, [this] { return now; });
+  RunToEnd(flow);
+
+  EXPECT_EQ(flow.stage(), UpdateFlow::Stage::Done);
+  EXPECT_EQ(view.notes, "1. 新的插件\r\n2. 修复");
+  ASSERT_EQ(server.requests.size(), 2u);
+  EXPECT_EQ(server.requests[0].object, "/1507/302203109570.html");
+  EXPECT_EQ(server.requests[1].host, kSite);
+  EXPECT_EQ(server.requests[1].port, kPort);
+  EXPECT_EQ(server.requests[1].object, "/down/v113.exe");
+  EXPECT_TRUE(dir.Read("\\Velmora 1.1.3.exe") == exe);
+  EXPECT_FALSE(dir.Exists("\\Velmora 1.1.3.exe.new~"));
+  EXPECT_EQ(view.percentText, "已完成：100%  ");
+  EXPECT_EQ(view.percents.back(), 100);
+  EXPECT_EQ(view.kilobyteText.rfind("下载进度：", 0), 0u);
+  EXPECT_EQ(view.states, (std::vector<std::string>{"正在读取公告", "正在下载", "下载完成"}));
+  EXPECT_EQ(view.messages, (std::vector<std::string>{"新版本已经下载完成，感谢您的支持！", "是否立即启动新版本？"}));
+  EXPECT_EQ(view.started, (std::vector<std::string>{dir.path() + "\\Velmora 1.1.3.exe"}));
+  EXPECT_TRUE(flow.startedNewVersion());
+}
+
+TEST_F(UpdateFlowTest, NeverClaimsSuccessForWhatDidNotArriveWhole) {
+  const std::string exe = ArchiveBytes(1u << 20, 3);
+  const std::string address = "<p>下载地址：http://www.site.test:8433/v.exe【下载地址结束】</p>";
+  struct Case {
+    const char* what;
+    std::vector<ScriptedAnswer> answers;
+    const char* message;
+    size_t requests;
+  } cases[] = {
+      {"no page", {[] { ScriptedAnswer a; a.sendFails = true; return a; }()}, "读取更新公告失败，请稍后重试。", 1},
+      {"a page without markers", {ScriptedAnswer::Whole(200, "<html>维护中</html>")},
+       "读取更新公告失败，请稍后重试。", 1},
+      {"a truncated download",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address)),
+        ScriptedAnswer::Cut(200, exe.size(), exe.substr(0, exe.size() - 1), End::Clean)},
+       "新版本下载失败，请稍后重试。", 2},
+      {"an error page for the program",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address)),
+        ScriptedAnswer::Whole(404, "<html>404</html>")},
+       "新版本下载失败，请稍后重试。", 2},
+      {"an address on another host is never fetched",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p><p>下载地址：http://evil.test:8433/v.exe【下载地址结束】</p>"))},
+       "更新公告中的下载地址无效，已停止更新。", 1},
+      {"no address", {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>"))},
+       "更新公告中的下载地址无效，已停止更新。", 1},
+      {"another SHA-256",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address + "<p>SHA256：" +
+                                        Sha256Hex("other") + "</p>")),
+        ScriptedAnswer::Whole(200, exe)},
+       "新版本校验失败，已停止更新。", 2},
+      {"an unreadable SHA-256 is not skipped",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address + "<p>SHA256：待定</p>"))},
+       "新版本校验失败，已停止更新。", 1},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server.answers.assign(c.answers.begin(), c.answers.end());
+    server.requests.clear();
+    view = {};
+    {
+      UpdateFlow flow(task, NativeFileSystem(), Settings(), view, [this] { return now; });
+      RunToEnd(flow);
+      EXPECT_EQ(flow.stage(), UpdateFlow::Stage::Failed);
+    }
+    EXPECT_EQ(view.messages, (std::vector<std::string>{c.message}));
+    EXPECT_EQ(view.states.back(), "更新失败");
+    EXPECT_EQ(server.requests.size(), c.requests);
+    EXPECT_FALSE(dir.Exists("\\Velmora测试.exe"));
+    EXPECT_FALSE(dir.Exists("\\Velmora测试.exe.new~"));
+  }
+}
+
+TEST_F(UpdateFlowTest, LeftMidDownloadItStopsAndStoresNothing) {
+  const std::string exe = ArchiveBytes(2u << 20, 5);
+  server.answers.push_back(ScriptedAnswer::Whole(
+      200, Page("<p>最新版本：1.1.3</p><p>下载地址：http://www.site.test:8433/v.exe【下载地址结束】</p>")));
+  server.answers.push_back(ScriptedAnswer::Cut(200, exe.size(), exe.substr(0, 1u << 20), End::Hold, 65536));
+  view.answer = false;
+  {
+    UpdateFlow flow(task, NativeFileSystem(), Settings(), view, [this] { return now; });
+    flow.Begin();
+    for (int i = 0; i < 20000 && server.HeldReads() == 0; ++i) {
+      flow.Tick();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(server.HeldReads(), 1);
+    now += 1000;  // a second of the rate's interval
+    EXPECT_TRUE(flow.Tick());
+    EXPECT_EQ(view.percentText, "已完成：50%  ");
+    EXPECT_EQ(view.kilobyteText, "下载进度：1024 KB/S");
+  }  // the window closes
+  EXPECT_EQ(task.State(), TaskState::Stopped);
+  EXPECT_EQ(server.HeldReads(), 0);
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_FALSE(dir.Exists("\\Velmora测试.exe"));
+  EXPECT_EQ(server.openHandles, 0);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,119 @@
+#include "update/UpdateFlow.h"
+
+#include "update/Announcement.h"
+#include "update/Sha256.h"
+#include "update/UpdateRules.h"
+#include "update/VersionCheck.h"
+
+namespace velmora {
+
+std::string CurrentVersionText(std::string_view running) {
+  return "当前版本：" + std::string(running);
+}
+
+UpdateFlow::UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings settings,
+                       UpdateView& view, MillisecondClock clock)
+    : task_(task), fs_(fs), settings_(std::move(settings)), view_(view), rate_(std::move(clock)) {}
+
+UpdateFlow::~UpdateFlow() { Stop(); }
+
+void UpdateFlow::Stop() {
+  if (stage_ == Stage::ReadingPage || stage_ == Stage::Downloading) {
+    task_.Stop();
+    stage_ = Stage::Failed;
+  }
+}
+
+void UpdateFlow::Begin() {
+  view_.ShowState(kStateReadingPage);
+  if (!task_.Start(AnnouncementRequest(settings_.siteHost, settings_.sitePort))) {
+    return Fail(kPageFailedText);
+  }
+  stage_ = Stage::ReadingPage;
+}
+
+bool UpdateFlow::Tick() {
+  if (stage_ == Stage::ReadingPage) {
+    if (task_.State() == TaskState::Running) return true;
+    PageArrived();
+  } else if (stage_ == Stage::Downloading) {
+    if (task_.State() == TaskState::Running) {
+      if (auto r = rate_.Sample(task_.Received())) rateBytesPerSecond_ = static_cast<uint64_t>(*r);
+      ShowProgress();
+      return true;
+    }
+    DownloadEnded();
+  }
+  return stage_ == Stage::ReadingPage || stage_ == Stage::Downloading;
+}
+
+void UpdateFlow::PageArrived() {
+  std::optional<std::string> body = task_.TakeResult();
+  std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
+  if (!page) return Fail(kPageFailedText);
+  if (page->notes) view_.ShowNotes(HtmlToText(*page->notes));
+
+  std::optional<DownloadTarget> target;
+  if (page->downloadAddress) {
+    target = DownloadTargetOnSite(*page->downloadAddress, settings_.siteHost, settings_.sitePort);
+  }
+  if (!target) return Fail(kAddressRefusedText);
+  if (page->sha256) {
+    // A check that is there but cannot be read is no reason to skip it.
+    expected_ = ParseSha256Field(*page->sha256);
+    if (!expected_) return Fail(kVerifyFailedText);
+  }
+  std::optional<Version> published = PublishedVersion(*page);
+  std::optional<std::string> name = NewVersionFileName(
+      page->fileName, settings_.runningExeName, published ? published->text() : std::string());
+  if (!name) return Fail(kStoreFailedText);
+  fileName_ = *name;
+
+  FetchRequest request;
+  request.host = target->host;
+  request.port = target->port;
+  request.object = target->object;
+  request.maxBytes = settings_.maxExeBytes;
+  request.requireLength = true;  // the only way to tell a whole program from a cut one
+  request.receiveTimeoutMs = settings_.receiveTimeoutMs;
+  if (!task_.Start(std::move(request))) return Fail(kDownloadFailedText);
+  stage_ = Stage::Downloading;
+  rate_.Start(0);
+  rateBytesPerSecond_ = 0;
+  view_.ShowState(kStateDownloading);
+  ShowProgress();
+}
+
+void UpdateFlow::DownloadEnded() {
+  std::optional<std::string> content = task_.TakeResult();
+  if (!content) return Fail(kDownloadFailedText);
+  ShowProgress();
+  if (expected_ && std::string_view(reinterpret_cast<const char*>(Sha256(*content).data()), 32) !=
+                       *expected_) {
+    return Fail(kVerifyFailedText);
+  }
+  // Written beside its final name and moved there once whole.
+  const std::string path = settings_.programDir + fileName_;
+  if (!fs_.WriteFileAtomic(path, *content)) return Fail(kStoreFailedText);
+  storedPath_ = path;
+  stage_ = Stage::Done;
+  view_.ShowState(kStateDone);
+  view_.Tell(kDownloadedText);
+  if (view_.Ask(kStartNewText)) {
+    started_ = view_.StartProgram(path);
+    if (!started_) view_.Tell(kStartFailedText);
+  }
+}
+
+void UpdateFlow::Fail(std::string_view text) {
+  stage_ = Stage::Failed;
+  view_.ShowState(kStateFailed);
+  view_.Tell(text);
+}
+
+void UpdateFlow::ShowProgress() {
+  const int percent = Percent(task_.Received(), task_.Total());
+  view_.ShowProgress(UpdateKilobyteText(rateBytesPerSecond_), UpdatePercentText(percent), percent);
+}
+
+}  // namespace velmora

@@ -1,0 +1,100 @@
+// The update window's work, step by step: read the announcement page, show its
+// notes, check the download address, download the new version on the background
+// task while each timer tick shows the progress, verify and store it, and offer
+// to start it. The window supplies the view; everything here runs on the
+// interface thread, the downloads on the task's worker.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "net/BackgroundDownload.h"
+#include "net/Progress.h"
+#include "platform/FileSystem.h"
+#include "update/Version.h"
+
+namespace velmora {
+
+// State texts beside the current-version line.
+inline constexpr std::string_view kStateReadingPage = "正在读取公告";
+inline constexpr std::string_view kStateDownloading = "正在下载";
+inline constexpr std::string_view kStateDone = "下载完成";
+inline constexpr std::string_view kStateFailed = "更新失败";
+// Messages of the update window.
+inline constexpr std::string_view kPageFailedText = "读取更新公告失败，请稍后重试。";
+inline constexpr std::string_view kAddressRefusedText = "更新公告中的下载地址无效，已停止更新。";
+inline constexpr std::string_view kDownloadFailedText = "新版本下载失败，请稍后重试。";
+inline constexpr std::string_view kVerifyFailedText = "新版本校验失败，已停止更新。";
+inline constexpr std::string_view kStoreFailedText = "新版本保存失败，请检查程序目录是否可以写入。";
+inline constexpr std::string_view kDownloadedText = "新版本已经下载完成，感谢您的支持！";
+inline constexpr std::string_view kStartNewText = "是否立即启动新版本？";
+inline constexpr std::string_view kStartFailedText = "新版本启动失败，请到程序目录中手动启动。";
+
+// "当前版本：" + the running version, for 标签1.
+std::string CurrentVersionText(std::string_view running);
+
+class UpdateView {
+ public:
+  virtual ~UpdateView() = default;
+  virtual void ShowNotes(std::string_view text) = 0;  // lines separated by CR LF
+  virtual void ShowState(std::string_view text) = 0;
+  virtual void ShowProgress(std::string_view kilobyteText, std::string_view percentText,
+                            int percent) = 0;
+  virtual void Tell(std::string_view text) = 0;
+  virtual bool Ask(std::string_view question) = 0;  // true for yes
+  virtual bool StartProgram(const std::string& path) = 0;
+};
+
+struct UpdateSettings {
+  std::string siteHost;
+  uint16_t sitePort = 80;
+  std::string programDir;
+  std::string runningExeName;  // the running program's file name, never overwritten
+  uint64_t maxExeBytes = uint64_t{512} << 20;
+  uint32_t receiveTimeoutMs = 20000;
+};
+
+class UpdateFlow {
+ public:
+  enum class Stage { Idle, ReadingPage, Downloading, Done, Failed };
+
+  UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings settings, UpdateView& view,
+             MillisecondClock clock = SteadyClock());
+  // A flow that is left while it works stops its download.
+  ~UpdateFlow();
+  UpdateFlow(const UpdateFlow&) = delete;
+  UpdateFlow& operator=(const UpdateFlow&) = delete;
+
+  // Starts reading the page (the window's creation).
+  void Begin();
+  // One timer tick: the progress while the download runs, and the next step once
+  // the task has ended. False once the flow has ended, so the timer can stop.
+  bool Tick();
+  void Stop();
+
+  Stage stage() const { return stage_; }
+  bool startedNewVersion() const { return started_; }
+  const std::string& storedPath() const { return storedPath_; }
+
+ private:
+  void PageArrived();
+  void DownloadEnded();
+  void Fail(std::string_view text);
+  void ShowProgress();
+
+  BackgroundDownload& task_;
+  FileSystem& fs_;
+  UpdateSettings settings_;
+  UpdateView& view_;
+  RateMeter rate_;
+  Stage stage_ = Stage::Idle;
+  std::string fileName_;                 // "\" + name, joined to the program directory
+  std::optional<std::string> expected_;  // SHA-256 the page names, 32 bytes
+  uint64_t rateBytesPerSecond_ = 0;
+  std::string storedPath_;
+  bool started_ = false;
+};
+
+}  // namespace velmora
