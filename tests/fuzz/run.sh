@@ -12,11 +12,11 @@ seconds="${FUZZ_SECONDS:-60}"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
-ninja -C "$build" -j2 zip_names_fuzz zip_unpack_fuzz
+ninja -C "$build" -j2 zip_names_fuzz zip_unpack_fuzz announcement_fuzz
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-fuzz-run-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/unpack" "$work/names"
+mkdir -p "$work/unpack" "$work/names" "$work/announcement"
 
 python3 - "$work" <<'PY'
 import io, struct, sys, zipfile
@@ -50,6 +50,17 @@ field = struct.pack("<HHB", 0x7075, 5 + len("彩字.swf".encode()), 1) + struct.
 names.append((0, field, raw))
 for i, (flags, extra, name) in enumerate(names):
     open(f"{work}/names/{i}", "wb").write(struct.pack("<HH", flags, len(extra)) + extra + name)
+
+pages = [
+    "<p>限制：1.0；1.1.0-1.1.2；-0.9</p><p>最新版本：1.1.3</p><p>官方版本：1.1.3</p>",
+    "<p>更新说明：【</p><p>1. 新增&lt;插件&gt;&#20013;</p><br/><p>【结束】</p><p>文件名：..\\Velmora 1.1.3.exe</p>",
+    "<p>下载地址：<a href='x'>http://www.velmora.example:80/d/新版.exe?a=1#f</a>【下载地址结束】</p>",
+    "最新版本：1.1.10官方版本：1.1.9限制：1.1.2SHA256：" + "ab" * 32,
+    "<p>文件名：CON.exe</p><p>最新版本：1.1.3</p>",
+]
+for i, page in enumerate(pages):
+    open(f"{work}/announcement/utf8-{i}", "wb").write(page.encode("utf-8"))
+    open(f"{work}/announcement/gb-{i}", "wb").write(page.encode("gb18030"))
 PY
 
 status=0
@@ -70,4 +81,5 @@ run() {
 }
 run zip_names_fuzz "$work/names" 4096
 run zip_unpack_fuzz "$work/unpack" 65536
+run announcement_fuzz "$work/announcement" 16384
 exit $status
