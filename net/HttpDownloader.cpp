@@ -23,7 +23,6 @@ constexpr const char* kRangeIgnored = "服务器不支持网络续传";
 constexpr const char* kReading = "开始下载";
 constexpr const char* kFinished = "下载完毕";
 constexpr const char* kCancelled = "已取消下载";
-constexpr const char* kWaiting = "等待下载";  // the page's text before any download
 
 // The three header lines, byte for byte, as the tool server has always seen them.
 std::string RequestHeaders(uint64_t offset) {
@@ -117,10 +116,9 @@ std::string HttpDownloader::Download(const std::string& object, bool resume, Dow
     step = Attempt(object, 0, view, content);
     if (step == Step::AskAgainFromStart) step = Fail(DownloadOutcome::ErrorStatus);
   }
-  if (step != Step::Done) {
-    if (report_.outcome != DownloadOutcome::Cancelled) view.SetStatus(kWaiting);
-    return {};
-  }
+  // A failure leaves the page as it was: the status keeps the last state text
+  // written, so the user sees how far the download got.
+  if (step != Step::Done) return {};
 
   view.SetStatus(kFinished);
   fs_.RemoveFile(tempFile_);
