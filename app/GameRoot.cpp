@@ -28,7 +28,8 @@ void GameRootSetup::EstablishAtStartUp() {
 }
 
 void GameRootSetup::Choose() {
-  std::string folder = view_.BrowseForFolder(text::kAskForGameRoot);
+  const bool haveRoot = !ValidGameRoot(fs_, programDir_).empty();
+  std::string folder = view_.BrowseForFolder(haveRoot ? text::kChooseGameRoot : text::kAskForGameRoot);
   if (!folder.empty()) TakeChosenFolder(folder);
 }
 

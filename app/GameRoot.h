@@ -12,6 +12,8 @@ namespace velmora {
 
 namespace text {
 inline constexpr std::string_view kAskForGameRoot = "没有找到游戏安装路径，请选择游戏根目录";
+// The folder browser's prompt for "浏览" once a game root is set: nothing is missing then.
+inline constexpr std::string_view kChooseGameRoot = "请选择游戏根目录";
 inline constexpr std::string_view kGameRootWrong = "指定的游戏目录不正确";
 inline constexpr std::string_view kGameRootSet = "游戏目录设置完成！";
 inline constexpr std::string_view kGameRootNotSaved = "无法保存游戏目录，请检查程序目录是否可写";
