@@ -13,10 +13,10 @@ std::string_view FailureText(UnpackResult r) {
     case UnpackResult::NoSpace: return text::kNoDiskSpace;
     case UnpackResult::LinkInTarget: return text::kLinkInGameRoot;
     case UnpackResult::WriteFailed: return text::kGameFilesNotWritten;
+    case UnpackResult::Hostile: return text::kArchiveRefused;
     case UnpackResult::Stopped: return {};
     case UnpackResult::NoArchive:
     case UnpackResult::Corrupt:
-    case UnpackResult::Hostile:
     case UnpackResult::Done:
       break;
   }
@@ -57,6 +57,9 @@ bool InstallPlugin(FileSystem& fs, const std::string& programDir, ArchiveDownloa
   UnpackResult result = UnpackResult::NoArchive;
   if (IsGameRoot(fs, gameRoot)) {
     ZipUnit zip(fs);
+    // Every path a plug-in uses lies below "\profile\": an archive that would put
+    // anything beside the game's own files (its executable, a DLL) is refused.
+    zip.SetOnlyBelow("profile");
     zip.SetProgressHandler([&view](const UnpackProgress& p) { return view.OnUnpackProgress(p); });
     // The archive file (programDir + names.backslashTail) holds exactly these
     // bytes, just written and checked; reading them back would only copy a large

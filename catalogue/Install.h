@@ -21,6 +21,9 @@ inline constexpr std::string_view kInstallDone = "插件安装完毕";
 inline constexpr std::string_view kNoGameRootForInstall = "请先设置游戏目录，再安装插件";
 inline constexpr std::string_view kArchiveNotSaved = "插件保存失败，请检查程序目录是否可写";
 inline constexpr std::string_view kUnpackFailed = "插件解压失败，压缩包已损坏，请重新下载安装";
+// An archive with an entry outside "\profile\", a link or a device name: nothing
+// of it is written.
+inline constexpr std::string_view kArchiveRefused = "插件压缩包内容不安全，已拒绝安装，游戏目录未改动";
 inline constexpr std::string_view kGameFilesInUse = "游戏文件正在使用中，请先关闭游戏再安装插件";
 inline constexpr std::string_view kNoDiskSpace = "磁盘空间不足，插件安装失败";
 // The game folder holds a link where the plug-in's files go (a folder moved to

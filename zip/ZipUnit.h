@@ -20,7 +20,8 @@ enum class UnpackResult {
   Done,
   NoArchive,    // a path is empty, or no archive file is there
   Corrupt,      // not a zip, truncated, a checksum or size that does not match
-  Hostile,      // an entry that would land outside the target, a device or a link
+  Hostile,      // an entry that would land outside the target (or its allowed
+                // folder), a device or a link
   LinkInTarget, // a folder or file on an entry's way below the target is a link
   NoSpace,      // the entries need more than the target volume has free
   InUse,        // a file to replace is held open (the game may be running)
@@ -41,6 +42,9 @@ class ZipUnit {
 
   explicit ZipUnit(FileSystem& fs) : fs_(fs) {}
   void SetProgressHandler(ProgressHandler handler) { onProgress_ = std::move(handler); }
+  // Every entry must lie below this folder of the target (compared ignoring
+  // ASCII case); an archive with any entry elsewhere is refused whole as Hostile.
+  void SetOnlyBelow(std::string folder) { onlyBelow_ = std::move(folder); }
 
   // Unpacks the archive file into the target folder (created when missing). Names
   // below the target use "\" (the target's own text is kept as given).
@@ -51,6 +55,7 @@ class ZipUnit {
  private:
   FileSystem& fs_;
   ProgressHandler onProgress_;
+  std::string onlyBelow_;
 };
 
 }  // namespace velmora

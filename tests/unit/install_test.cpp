@@ -173,11 +173,19 @@ TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
     FileSystem* fs;
     std::string_view text;
   };
-  ZipWriter hostile;
-  hostile.Add("../outside.xml", "x");
+  auto beside = [](const char* name) {
+    ZipWriter zip;
+    zip.Add("profile/particles/trails/blue.xml", "new");
+    zip.Add(name, "a stranger's program");
+    return zip.Build();
+  };
   std::vector<Case> cases = {
       {"not a zip", "<html>404</html>", &NativeFileSystem(), text::kUnpackFailed},
-      {"hostile", hostile.Build(), &NativeFileSystem(), text::kUnpackFailed},
+      {"leaves the target", beside("../outside.xml"), &NativeFileSystem(), text::kArchiveRefused},
+      {"replaces the game", beside("WorldOfWarships.exe"), &NativeFileSystem(), text::kArchiveRefused},
+      {"beside the game", beside("bin/evil.dll"), &NativeFileSystem(), text::kArchiveRefused},
+      {"a file named profile", beside("Profile"), &NativeFileSystem(), text::kArchiveRefused},
+      {"short-name alias", beside("PROFIL~1/gui/x.xml"), &NativeFileSystem(), text::kArchiveRefused},
       {"game running", TrailsArchive("new"), &locked, text::kGameFilesInUse},
       {"disk full", TrailsArchive(std::string(5000, 'x')), &small, text::kNoDiskSpace},
   };
@@ -190,6 +198,8 @@ TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
     EXPECT_EQ(view.messages, (std::vector<Message>{{std::string(c.text), "提示"}})) << c.what;
     EXPECT_FALSE(ArchiveLeft()) << c.what;
     EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "old") << c.what;
+    EXPECT_EQ(game.Read("\\WorldOfWarships.exe"), "game") << c.what;
+    EXPECT_FALSE(game.Exists("\\bin")) << c.what;
   }
   EXPECT_TRUE(view.captions.empty());
 }
