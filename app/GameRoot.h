@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
 
 namespace velmora {
@@ -43,8 +44,8 @@ class GameRootView {
 
 class GameRootSetup {
  public:
-  GameRootSetup(FileSystem& fs, std::string programDir, GameRootView& view)
-      : fs_(fs), programDir_(std::move(programDir)), view_(view) {}
+  GameRootSetup(FileSystem& fs, std::string programDir, GameRootView& view, EventLog& log = NoLog())
+      : fs_(fs), programDir_(std::move(programDir)), view_(view), log_(log) {}
 
   // Start-up: a valid stored root is shown; otherwise the user is told and asked,
   // again after each wrong folder, until a right one or a cancel (then the program
@@ -59,6 +60,7 @@ class GameRootSetup {
   FileSystem& fs_;
   std::string programDir_;
   GameRootView& view_;
+  EventLog& log_;
 };
 
 // Starting the game: the executable's path and its working folder (the game root).
