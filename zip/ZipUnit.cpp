@@ -68,6 +68,11 @@ class Unpacking {
         onlyBelow_(onlyBelow),
         staging_(target + "\\" + std::string(kStagingFolder)) {}
 
+  RecoveryResult Recover() {
+    if (fs_.Kind(staging_) != PathKind::Folder) return RecoveryResult::NothingToDo;
+    return RecoverFromCrash() ? RecoveryResult::Undone : RecoveryResult::Blocked;
+  }
+
   UnpackResult Run(std::string_view archive) {
     if (!reader_.Open(archive)) return UnpackResult::Corrupt;
     UnpackResult r = Plan();
@@ -354,6 +359,11 @@ UnpackResult ZipUnit::Unpack(const std::string& archivePath, const std::string& 
 UnpackResult ZipUnit::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
   if (targetFolder.empty()) return UnpackResult::NoArchive;
   return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Run(archive);
+}
+
+RecoveryResult ZipUnit::RecoverInterrupted(const std::string& targetFolder) {
+  if (targetFolder.empty()) return RecoveryResult::NothingToDo;
+  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Recover();
 }
 
 }  // namespace velmora

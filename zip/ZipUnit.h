@@ -29,6 +29,13 @@ enum class UnpackResult {
   Stopped,      // the progress handler asked to stop
 };
 
+// What became of an unpacking that a crash cut short.
+enum class RecoveryResult {
+  NothingToDo,  // no unpacking was left unfinished in this target
+  Undone,       // the target is as it was before that unpacking
+  Blocked,      // a file is held open: the backups stay for a later try
+};
+
 struct UnpackProgress {
   int done = 0;  // entries unpacked so far
   int total = 0;
@@ -51,6 +58,9 @@ class ZipUnit {
   UnpackResult Unpack(const std::string& archivePath, const std::string& targetFolder);
   // The same for archive bytes already in memory.
   UnpackResult UnpackBytes(std::string_view archive, const std::string& targetFolder);
+  // Undoes an unpacking into the target that a crash cut short (every unpacking
+  // also does this first).
+  RecoveryResult RecoverInterrupted(const std::string& targetFolder);
 
  private:
   FileSystem& fs_;

@@ -234,16 +234,32 @@ TEST_F(InstallTest, StoppedUnpackingOrUnwritableProgramFolderChangesNothing) {
   EXPECT_TRUE(view.captions.empty());
 }
 
-TEST_F(InstallTest, ThroughTheRealDownloader) {
+TEST_F(InstallTest, ThroughTheRealDownloaderLeavingATraceInTheLog) {
+  struct Lines : EventLog {
+    std::vector<std::string> lines;
+    void Write(std::string_view e) override { lines.emplace_back(e); }
+  } log;
   testing::ScriptedWinInet server;
-  server.answers.push_back(testing::ScriptedAnswer::Whole(206, TrailsArchive("over http"), 1000));
+  const std::string archive = TrailsArchive("over http");
+  server.answers.push_back(testing::ScriptedAnswer::Whole(404, "<html>gone</html>"));
+  server.answers.push_back(testing::ScriptedAnswer::Whole(206, archive, 1000));
   TempDir tmp;
-  HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path());
-  EXPECT_TRUE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view));
-  ASSERT_EQ(server.requests.size(), 1u);
+  DownloadSettings settings;
+  settings.log = [&log](const std::string& line) { log.Write(line); };
+  HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path(), settings);
+  EXPECT_FALSE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view, log));
+  EXPECT_TRUE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view, log));
+  ASSERT_EQ(server.requests.size(), 2u);
   EXPECT_EQ(server.requests[0].object, "/wot/wows/cj/pd/lpx.zip");
   EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "over http");
   EXPECT_FALSE(ArchiveLeft());
+  const std::string size = std::to_string(archive.size());
+  EXPECT_EQ(log.lines, (std::vector<std::string>{
+                           "download /wot/wows/cj/pd/lpx.zip from 0: status 404, 0 bytes, ErrorStatus, error 0",
+                           "install lpx: download failed",
+                           "download /wot/wows/cj/pd/lpx.zip from 0: status 206, " + size +
+                               " bytes, Completed, error 0",
+                           "install lpx: installed (" + size + " bytes into " + game.path() + ")"}));
 }
 
 }  // namespace
