@@ -28,21 +28,25 @@ void GameRootSetup::EstablishAtStartUp() {
 }
 
 void GameRootSetup::Choose() {
-  std::string folder = view_.BrowseForFolder(text::kAskForGameRoot);
+  const bool haveRoot = !ValidGameRoot(fs_, programDir_).empty();
+  std::string folder = view_.BrowseForFolder(haveRoot ? text::kChooseGameRoot : text::kAskForGameRoot);
   if (!folder.empty()) TakeChosenFolder(folder);
 }
 
 bool GameRootSetup::TakeChosenFolder(const std::string& folder) {
   if (!IsGameRoot(fs_, folder)) {
+    log_.Write("game root refused (no WorldOfWarships.exe): " + folder);
     view_.ShowMessage(text::kGameRootWrong);
     return false;
   }
   // Every operation reads the game root from the file, so one that was not
   // saved is no game root; say so rather than confirming it.
   if (!WriteSetting(fs_, SettingsFilePath(programDir_), kSettingsSection, kGameRootKey, folder)) {
+    log_.Write("game root not saved: " + folder);
     view_.ShowMessage(text::kGameRootNotSaved);
     return false;
   }
+  log_.Write("game root chosen: " + folder);
   view_.ShowGameRoot(folder);
   view_.ShowMessage(text::kGameRootSet);
   return true;

@@ -6,12 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "app/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
 
 namespace velmora {
 
 namespace text {
 inline constexpr std::string_view kAskForGameRoot = "没有找到游戏安装路径，请选择游戏根目录";
+// The folder browser's prompt for "浏览" once a game root is set: nothing is missing then.
+inline constexpr std::string_view kChooseGameRoot = "请选择游戏根目录";
 inline constexpr std::string_view kGameRootWrong = "指定的游戏目录不正确";
 inline constexpr std::string_view kGameRootSet = "游戏目录设置完成！";
 inline constexpr std::string_view kGameRootNotSaved = "无法保存游戏目录，请检查程序目录是否可写";
@@ -41,8 +44,8 @@ class GameRootView {
 
 class GameRootSetup {
  public:
-  GameRootSetup(FileSystem& fs, std::string programDir, GameRootView& view)
-      : fs_(fs), programDir_(std::move(programDir)), view_(view) {}
+  GameRootSetup(FileSystem& fs, std::string programDir, GameRootView& view, EventLog& log = NoLog())
+      : fs_(fs), programDir_(std::move(programDir)), view_(view), log_(log) {}
 
   // Start-up: a valid stored root is shown; otherwise the user is told and asked,
   // again after each wrong folder, until a right one or a cancel (then the program
@@ -57,6 +60,7 @@ class GameRootSetup {
   FileSystem& fs_;
   std::string programDir_;
   GameRootView& view_;
+  EventLog& log_;
 };
 
 // Starting the game: the executable's path and its working folder (the game root).

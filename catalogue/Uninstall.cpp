@@ -27,8 +27,10 @@ bool Remove(FileSystem& fs, const GamePath& target) {
 }  // namespace
 
 UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const CatalogueEntry& entry,
-                           PluginPageView& page) {
+                           PluginPageView& page, EventLog& log) {
+  const std::string what = "uninstall " + std::string(entry.stem) + ": ";
   if (!IsInstalled(fs, programDir, entry)) {
+    log.Write(what + "not installed");
     page.ShowMessage(entry.notInstalledText);
     return UninstallOutcome::NotInstalled;
   }
@@ -38,6 +40,7 @@ UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const 
     // does not stop the others.
     complete = Remove(fs, FindBelowGameRoot(fs, ReadGameRoot(fs, programDir), tail)) && complete;
   }
+  log.Write(what + (complete ? "removed" : "partly removed") + " in " + ReadGameRoot(fs, programDir));
   if (!complete) {
     page.ShowMessage(text::kUninstallIncomplete);
     ShowInstallState(fs, programDir, entry, page);

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/DiagnosticsLog.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/FileSystem.h"
@@ -31,6 +32,6 @@ enum class UninstallOutcome {
 // something could not be deleted the user is told instead, and the caption shows
 // what the installed test now says.
 UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const CatalogueEntry& entry,
-                           PluginPageView& page);
+                           PluginPageView& page, EventLog& log = NoLog());
 
 }  // namespace velmora

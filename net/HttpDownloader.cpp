@@ -23,7 +23,6 @@ constexpr const char* kRangeIgnored = "服务器不支持网络续传";
 constexpr const char* kReading = "开始下载";
 constexpr const char* kFinished = "下载完毕";
 constexpr const char* kCancelled = "已取消下载";
-constexpr const char* kWaiting = "等待下载";  // the page's text before any download
 
 // The three header lines, byte for byte, as the tool server has always seen them.
 std::string RequestHeaders(uint64_t offset) {
@@ -70,6 +69,21 @@ class RunningMark {
 
 }  // namespace
 
+std::string_view OutcomeName(DownloadOutcome outcome) {
+  switch (outcome) {
+    case DownloadOutcome::None: return "None";
+    case DownloadOutcome::Completed: return "Completed";
+    case DownloadOutcome::Cancelled: return "Cancelled";
+    case DownloadOutcome::ConnectFailed: return "ConnectFailed";
+    case DownloadOutcome::SendFailed: return "SendFailed";
+    case DownloadOutcome::ErrorStatus: return "ErrorStatus";
+    case DownloadOutcome::ReadFailed: return "ReadFailed";
+    case DownloadOutcome::Truncated: return "Truncated";
+    case DownloadOutcome::FileFailed: return "FileFailed";
+  }
+  return "Unknown";
+}
+
 std::string TempFilePath(const std::string& folder, uint32_t number) {
   bool endsWithSeparator = !folder.empty() && folder.back() == '\\';
   return folder + (endsWithSeparator ? "~~" : "\\~~") + std::to_string(number) + ".tmp";
@@ -107,20 +121,19 @@ std::string HttpDownloader::Download(const std::string& object, bool resume, Dow
     content.clear();
     offset = 0;
   }
-  Step step = Attempt(object, offset, view, content);
+  Step step = LoggedAttempt(object, offset, view, content);
   if (step == Step::AskAgainFromStart) {
     // The held bytes cannot be continued (the server refused the range, as it does
     // for a file that is already complete): drop them and ask once for the whole file.
     fs_.RemoveFile(tempFile_);
     totalSizeText_.clear();
     content.clear();
-    step = Attempt(object, 0, view, content);
+    step = LoggedAttempt(object, 0, view, content);
     if (step == Step::AskAgainFromStart) step = Fail(DownloadOutcome::ErrorStatus);
   }
-  if (step != Step::Done) {
-    if (report_.outcome != DownloadOutcome::Cancelled) view.SetStatus(kWaiting);
-    return {};
-  }
+  // A failure leaves the page as it was: the status keeps the last state text
+  // written, so the user sees how far the download got.
+  if (step != Step::Done) return {};
 
   view.SetStatus(kFinished);
   fs_.RemoveFile(tempFile_);
@@ -153,6 +166,21 @@ std::string HttpDownloader::DrawTempFile() {
     path = TempFilePath(folder, settings_.drawNumber());
   }
   return path;
+}
+
+HttpDownloader::Step HttpDownloader::LoggedAttempt(const std::string& object, uint64_t offset,
+                                                   DownloadView& view, std::string& content) {
+  Step step = Attempt(object, offset, view, content);
+  if (settings_.log) {
+    const char* how = step == Step::Done ? "Completed"
+                      : step == Step::AskAgainFromStart ? "RangeRefused"
+                                                        : OutcomeName(report_.outcome).data();
+    settings_.log("download " + object + " from " + std::to_string(report_.resumeOffset) +
+                  ": status " + std::to_string(report_.status) + ", " +
+                  std::to_string(report_.received) + " bytes, " + how + ", error " +
+                  std::to_string(report_.error));
+  }
+  return step;
 }
 
 HttpDownloader::Step HttpDownloader::Fail(DownloadOutcome outcome, uint32_t error) {

@@ -50,7 +50,13 @@ struct DownloadSettings {
   uint32_t bufferSize = 256 * 1024;
   // Where the temporary file goes when "tmp" names no existing folder.
   std::string fallbackTempFolder = SystemTempFolder();
+  // Told one line per request sent (object, offset, status, bytes, error), for
+  // the diagnostics log; nothing when empty.
+  std::function<void(const std::string&)> log;
 };
+
+// "Completed", "ReadFailed", ...: for the diagnostics log.
+std::string_view OutcomeName(DownloadOutcome outcome);
 
 // "<folder>\~~<number>.tmp" with exactly one backslash before "~~", whether or not
 // the folder text ends with one.
@@ -77,6 +83,8 @@ class HttpDownloader final : public ArchiveDownloader {
   uint64_t PrepareTempFile(const std::string& object, bool resume);
   std::string DrawTempFile();
   Step Attempt(const std::string& object, uint64_t offset, DownloadView& view, std::string& content);
+  Step LoggedAttempt(const std::string& object, uint64_t offset, DownloadView& view,
+                     std::string& content);
   Step Fail(DownloadOutcome outcome, uint32_t error = 0);
   Step ReadBody(wininet::HINTERNET request, uint64_t offset, bool append, uint64_t total,
                 std::string& content,

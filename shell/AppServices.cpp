@@ -6,11 +6,22 @@
 #include "shell/PluginPage.h"
 
 namespace velmora {
+namespace {
+
+DownloadSettings LoggedDownloads(EventLog& log) {
+  DownloadSettings s;
+  s.log = [&log](const std::string& line) { log.Write(line); };
+  return s;
+}
+
+}  // namespace
 
 AppServices::AppServices(std::string dir)
     : programDir(std::move(dir)),
       fs(NativeFileSystem()),
-      downloader(SystemWinInet(), fs, config::kToolHost, config::kToolPort, EnvironmentText("tmp")),
+      log(fs, DiagnosticsLogPath(programDir)),
+      downloader(SystemWinInet(), fs, config::kToolHost, config::kToolPort, EnvironmentText("tmp"),
+                 LoggedDownloads(log)),
       pluginPages(std::make_unique<PluginPages>(*this)) {}
 
 AppServices::~AppServices() = default;

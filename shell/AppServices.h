@@ -1,11 +1,13 @@
 // The program-wide state that outlives any one window: set up at start-up before
 // the main window, released after the message loop (the plug-in downloader with
-// its temporary-file and total-size slots, and the open plug-in pages).
+// its temporary-file and total-size slots, the open plug-in pages and the
+// diagnostics log).
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "app/DiagnosticsLog.h"
 #include "net/HttpDownloader.h"
 #include "platform/FileSystem.h"
 
@@ -19,6 +21,7 @@ struct AppServices {
 
   std::string programDir;
   FileSystem& fs;
+  DiagnosticsLog log;
   HttpDownloader downloader;
   std::unique_ptr<PluginPages> pluginPages;
 };

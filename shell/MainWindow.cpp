@@ -2,12 +2,14 @@
 
 #include "app/SiteAddresses.h"
 #include "app/WindowDefs.h"
+#include "catalogue/Install.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/win32/FolderBrowser.h"
 #include "platform/win32/MessageBox.h"
 #include "platform/win32/Process.h"
 #include "shell/AppServices.h"
 #include "shell/ListPage.h"
+#include "shell/PluginPage.h"
 
 namespace velmora {
 namespace {
@@ -22,7 +24,7 @@ constexpr const char* kPageButtons[6] = {"按钮1", "按钮2", "按钮3", "按�
 }  // namespace
 
 MainWindow::MainWindow(AppServices& app)
-    : Form(MainWindowDef()), app_(app), gameRoot_(app.fs, app.programDir, *this) {
+    : Form(MainWindowDef()), app_(app), gameRoot_(app.fs, app.programDir, *this, app.log) {
   OnCreated([this] {
     CreatePages();
     // The game root and the version check run once the window is on screen, so
@@ -30,7 +32,13 @@ MainWindow::MainWindow(AppServices& app)
     PostMessageW(hwnd(), kStartUpDuties, 0, 0);
   });
   for (int i = 0; i < 6; ++i) OnClick(kPageButtons[i], [this, i] { ShowPage(i); });
-  OnClick("按钮6", [this] { gameRoot_.Choose(); });
+  OnClick("按钮6", [this] {
+    gameRoot_.Choose();
+    RecoverInterruptedInstall();
+  });
+  // While a plug-in download runs, nothing else may change the game root: a modal
+  // folder browser would also halt the transfer.
+  app_.pluginPages->OnInstallRunning([this](bool running) { EnableWindow(Unit("按钮6"), !running); });
   OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
 
@@ -58,7 +66,19 @@ void MainWindow::ShowPage(int page) {
   }
 }
 
-void MainWindow::RunStartUpDuties() { gameRoot_.EstablishAtStartUp(); }
+void MainWindow::RunStartUpDuties() {
+  app_.log.Write("start: main window shown");
+  gameRoot_.EstablishAtStartUp();
+  RecoverInterruptedInstall();
+}
+
+void MainWindow::RecoverInterruptedInstall() {
+  // As soon as the game root is known: until then the game would load a
+  // half-replaced plug-in.
+  if (velmora::RecoverInterruptedInstall(app_.fs, app_.programDir, app_.log) == RecoveryResult::Blocked) {
+    ShowMessage(text::kInterruptedInstallBlocked);
+  }
+}
 
 bool MainWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
   if (msg == kEmbedBrowser) {

@@ -25,6 +25,7 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void CreatePages();
   void RunStartUpDuties();
+  void RecoverInterruptedInstall();
 
   // GameRootView
   void ShowMessage(std::string_view text) override;

@@ -16,9 +16,12 @@ namespace velmora {
 
 PluginPage::PluginPage(const CatalogueEntry& entry, AppServices& app)
     : Form(PluginPageDef(IndexOf(entry))), entry_(entry), app_(app) {
-  OnCreated([this] { ShowInstallState(app_.fs, app_.programDir, entry_, *this); });
+  OnCreated([this] {
+    ShowInstallState(app_.fs, app_.programDir, entry_, *this);
+    if (app_.pluginPages->InstallRunning()) EnableButtons(false);
+  });
   OnClick("按钮1", [this] { Install(); });
-  OnClick("按钮2", [this] { Uninstall(app_.fs, app_.programDir, entry_, *this); });
+  OnClick("按钮2", [this] { Uninstall(app_.fs, app_.programDir, entry_, *this, app_.log); });
   OnClick("图形按钮1", [this] {
     win32::RunCommandLine("explorer " + ForumThreadAddress(entry_));
   });
@@ -31,19 +34,19 @@ bool PluginPage::Open(HWND owner) {
 }
 
 void PluginPage::Install() {
-  if (busy_) return;
-  SetBusy(true);
-  InstallPlugin(app_.fs, app_.programDir, app_.downloader, entry_, *this);
-  SetBusy(false);
+  if (busy_ || app_.pluginPages->InstallRunning()) return;
+  busy_ = true;
+  app_.pluginPages->SetInstallRunning(true);
+  InstallPlugin(app_.fs, app_.programDir, app_.downloader, entry_, *this, app_.log);
+  app_.pluginPages->SetInstallRunning(false);
+  busy_ = false;
   // The user closed the page while it worked: the install has stopped; now it can go.
   if (closeRequested_) DestroyWindow(hwnd());
 }
 
-void PluginPage::SetBusy(bool busy) {
-  busy_ = busy;
-  // One install at a time: the buttons stay off while the page works.
-  EnableWindow(Unit("按钮1"), !busy);
-  EnableWindow(Unit("按钮2"), !busy);
+void PluginPage::EnableButtons(bool enabled) {
+  EnableWindow(Unit("按钮1"), enabled);
+  EnableWindow(Unit("按钮2"), enabled);
 }
 
 void PluginPage::Repaint(std::string_view unit) {
@@ -134,6 +137,15 @@ bool PluginPage::HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
   // Destroyed with its owner, the main window: a running download stops too.
   if (msg == WM_DESTROY) closeRequested_ = true;
   return false;
+}
+
+void PluginPages::SetInstallRunning(bool running) {
+  installRunning_ = running;
+  // Nothing else may change the game folder or the download meanwhile.
+  for (auto& page : pages_) {
+    if (page && page->hwnd()) page->EnableButtons(!running);
+  }
+  if (listener_) listener_(running);
 }
 
 void PluginPages::Open(int entryIndex, HWND owner) {

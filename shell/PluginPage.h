@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "catalogue/Catalogue.h"
@@ -33,7 +34,8 @@ class PluginPage final : public win32::Form, public InstallView {
  private:
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void Install();
-  void SetBusy(bool busy);
+  void EnableButtons(bool enabled);
+  friend class PluginPages;
   void Repaint(std::string_view unit);
   void DrawPreview(const DRAWITEMSTRUCT& item);
 
@@ -44,14 +46,22 @@ class PluginPage final : public win32::Form, public InstallView {
 };
 
 // The 21 plug-in pages, opened on demand; a second open brings the page forward.
+// One install runs at a time: while it does, every page's buttons are off and
+// the listener (the main window's "浏览") is told.
 class PluginPages {
  public:
   explicit PluginPages(AppServices& app) : app_(app) {}
   void Open(int entryIndex, HWND owner);
 
+  bool InstallRunning() const { return installRunning_; }
+  void SetInstallRunning(bool running);
+  void OnInstallRunning(std::function<void(bool)> listener) { listener_ = std::move(listener); }
+
  private:
   AppServices& app_;
   std::array<std::unique_ptr<PluginPage>, kEntryCount> pages_;
+  bool installRunning_ = false;
+  std::function<void(bool)> listener_;
 };
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "BuildConfig.h"
 #include "platform/win32/Com.h"
 #include "platform/win32/Process.h"
 #include "platform/win32/WinText.h"
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   {
     // 2. Global state lives in this scope and is released after the loop.
     AppServices app(programDir);
+    app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " in " + programDir);
     // 3. Module initialisers: no skin library is carried in this build.
     MainWindow main(app);
     if (!main.Create()) {

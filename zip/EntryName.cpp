@@ -63,8 +63,18 @@ bool IsDeviceName(std::string_view part) {
          digit == "\u00b2" || digit == "\u00b3";
 }
 
+// "PROFIL~1": Windows may read a "~" followed by digits as the short-name alias
+// of another folder, one whose long name passed these checks.
+bool LooksLikeShortName(std::string_view part) {
+  for (size_t i = part.find('~'); i != std::string_view::npos; i = part.find('~', i + 1)) {
+    if (i + 1 < part.size() && part[i + 1] >= '0' && part[i + 1] <= '9') return true;
+  }
+  return false;
+}
+
 bool IsAllowedPart(std::string_view part) {
   if (part == ".." || part.back() == '.' || part.back() == ' ') return false;
+  if (LooksLikeShortName(part)) return false;
   for (char c : part) {
     auto u = static_cast<unsigned char>(c);
     if (u < 0x20) return false;

@@ -33,7 +33,8 @@ struct EntryPath {
 // result) absolute names, drive letters and UNC prefixes, "..", Windows device
 // names (CON, NUL, COM1, ...), characters Windows does not allow in names, parts
 // ending in a dot or a blank (Windows would strip them and so alias another name),
-// and the staging folder.
+// parts holding "~" and a digit (a short-name alias such as "PROFIL~1"), and the
+// staging folder.
 std::optional<EntryPath> CheckEntryPath(std::string_view utf8Name);
 
 // True for an entry that stores a symbolic link or another reparse point: a Unix

@@ -60,8 +60,18 @@ std::vector<std::string> FoldersOf(const std::vector<PlannedEntry>& plan) {
 
 class Unpacking {
  public:
-  Unpacking(FileSystem& fs, const std::string& target, const ZipUnit::ProgressHandler& onProgress)
-      : fs_(fs), target_(target), onProgress_(onProgress), staging_(target + "\\" + std::string(kStagingFolder)) {}
+  Unpacking(FileSystem& fs, const std::string& target, const ZipUnit::ProgressHandler& onProgress,
+            const std::string& onlyBelow)
+      : fs_(fs),
+        target_(target),
+        onProgress_(onProgress),
+        onlyBelow_(onlyBelow),
+        staging_(target + "\\" + std::string(kStagingFolder)) {}
+
+  RecoveryResult Recover() {
+    if (fs_.Kind(staging_) != PathKind::Folder) return RecoveryResult::NothingToDo;
+    return RecoverFromCrash() ? RecoveryResult::Undone : RecoveryResult::Blocked;
+  }
 
   UnpackResult Run(std::string_view archive) {
     if (!reader_.Open(archive)) return UnpackResult::Corrupt;
@@ -76,6 +86,12 @@ class Unpacking {
  private:
   std::string Below(const std::string& relative) const { return target_ + "\\" + relative; }
 
+  bool IsBelowAllowedFolder(const EntryPath& path) const {
+    if (onlyBelow_.empty()) return true;
+    if (!EqualsIgnoringAsciiCase(path.parts.front(), onlyBelow_)) return false;
+    return path.parts.size() > 1 || path.isFolder;  // the folder itself, never a file of its name
+  }
+
   UnpackResult Plan() {
     ZipEntryInfo info;
     for (ZipReader::Step s = reader_.First(); s != ZipReader::Step::End; s = reader_.Next()) {
@@ -85,7 +101,7 @@ class Unpacking {
       std::optional<std::string> name = DecodeEntryName(info.rawName, info.flags, info.extraField);
       if (!name) return UnpackResult::Corrupt;
       std::optional<EntryPath> path = CheckEntryPath(*name);
-      if (!path) return UnpackResult::Hostile;
+      if (!path || !IsBelowAllowedFolder(*path)) return UnpackResult::Hostile;
       PlannedEntry e;
       e.relative = path->Joined();
       e.path = std::move(*path);
@@ -318,6 +334,7 @@ class Unpacking {
   FileSystem& fs_;
   const std::string& target_;
   const ZipUnit::ProgressHandler& onProgress_;
+  const std::string& onlyBelow_;
   const std::string staging_;
   ZipReader reader_;
   std::vector<PlannedEntry> plan_;
@@ -341,7 +358,12 @@ UnpackResult ZipUnit::Unpack(const std::string& archivePath, const std::string& 
 
 UnpackResult ZipUnit::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
   if (targetFolder.empty()) return UnpackResult::NoArchive;
-  return Unpacking(fs_, targetFolder, onProgress_).Run(archive);
+  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Run(archive);
+}
+
+RecoveryResult ZipUnit::RecoverInterrupted(const std::string& targetFolder) {
+  if (targetFolder.empty()) return RecoveryResult::NothingToDo;
+  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Recover();
 }
 
 }  // namespace velmora

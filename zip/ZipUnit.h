@@ -20,12 +20,20 @@ enum class UnpackResult {
   Done,
   NoArchive,    // a path is empty, or no archive file is there
   Corrupt,      // not a zip, truncated, a checksum or size that does not match
-  Hostile,      // an entry that would land outside the target, a device or a link
+  Hostile,      // an entry that would land outside the target (or its allowed
+                // folder), a device or a link
   LinkInTarget, // a folder or file on an entry's way below the target is a link
   NoSpace,      // the entries need more than the target volume has free
   InUse,        // a file to replace is held open (the game may be running)
   WriteFailed,  // the target cannot be written
   Stopped,      // the progress handler asked to stop
+};
+
+// What became of an unpacking that a crash cut short.
+enum class RecoveryResult {
+  NothingToDo,  // no unpacking was left unfinished in this target
+  Undone,       // the target is as it was before that unpacking
+  Blocked,      // a file is held open: the backups stay for a later try
 };
 
 struct UnpackProgress {
@@ -41,16 +49,23 @@ class ZipUnit {
 
   explicit ZipUnit(FileSystem& fs) : fs_(fs) {}
   void SetProgressHandler(ProgressHandler handler) { onProgress_ = std::move(handler); }
+  // Every entry must lie below this folder of the target (compared ignoring
+  // ASCII case); an archive with any entry elsewhere is refused whole as Hostile.
+  void SetOnlyBelow(std::string folder) { onlyBelow_ = std::move(folder); }
 
   // Unpacks the archive file into the target folder (created when missing). Names
   // below the target use "\" (the target's own text is kept as given).
   UnpackResult Unpack(const std::string& archivePath, const std::string& targetFolder);
   // The same for archive bytes already in memory.
   UnpackResult UnpackBytes(std::string_view archive, const std::string& targetFolder);
+  // Undoes an unpacking into the target that a crash cut short (every unpacking
+  // also does this first).
+  RecoveryResult RecoverInterrupted(const std::string& targetFolder);
 
  private:
   FileSystem& fs_;
   ProgressHandler onProgress_;
+  std::string onlyBelow_;
 };
 
 }  // namespace velmora

@@ -109,6 +109,12 @@ bool Form::Create(HWND parent, POINT pagePos) {
 
 void Form::UpdateFont() {
   font_ = UiFont(Scale(12));  // 9 points
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, font_.Get());
+  TEXTMETRICW tm{};
+  lineHeight_ = GetTextMetricsW(dc, &tm) ? tm.tmHeight + tm.tmExternalLeading : Scale(14);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
   for (HWND u : units_) {
     if (u) SendMessageW(u, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
   }
@@ -134,7 +140,7 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
     case UnitKind::Label:
     case UnitKind::TransparentLabel:
       cls = WC_STATICW;
-      style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+      style |= SS_OWNERDRAW;  // drawn by DrawLabel, wrapped as the box allows
       break;
     case UnitKind::EditBox:
       cls = WC_EDITW;
@@ -172,7 +178,7 @@ static bool Overlap(const RECT& a, const RECT& b) {
   return IntersectRect(&r, &a, &b) != 0;
 }
 
-RECT Form::UnitRect(const UnitDef& unit) const {
+Box Form::DefinedBox(const UnitDef& unit) const {
   int x = unit.x, y = unit.y;
   if (!unit.parent.empty()) {
     if (const UnitDef* p = FindUnit(def_, unit.parent)) {
@@ -180,15 +186,59 @@ RECT Form::UnitRect(const UnitDef& unit) const {
       y += p->y;
     }
   }
-  RECT r{Scale(x), Scale(y), Scale(x + unit.width), Scale(y + unit.height)};
-  // A label lower than one line of text ("k/S" is 8 pixels high) keeps its place
-  // but gets the line's height, so its text is not cut off.
-  if (IsLabel(unit) && r.bottom - r.top < Scale(14)) r.bottom = r.top + Scale(14);
-  return r;
+  return {Scale(x), Scale(y), Scale(x + unit.width), Scale(y + unit.height)};
+}
+
+void Form::ComputeBoxes() {
+  std::vector<Box> defined;
+  for (const UnitDef& u : def_.units) defined.push_back(DefinedBox(u));
+  RECT c{};
+  if (topLevel_) {
+    GetClientRect(hwnd_, &c);
+  } else {
+    c = {0, 0, Scale(def_.width), Scale(def_.height)};
+  }
+  const Box client{c.left, c.top, c.right, c.bottom};
+  boxes_ = defined;
+  for (size_t i = 0; i < def_.units.size(); ++i) {
+    if (IsLabel(def_.units[i])) boxes_[i] = LabelBox(def_, i, defined, client, lineHeight_);
+  }
+}
+
+RECT Form::UnitRect(const UnitDef& unit) const {
+  const Box& b = boxes_[static_cast<size_t>(&unit - def_.units.data())];
+  return {b.left, b.top, b.right, b.bottom};
+}
+
+void Form::DrawLabel(const DRAWITEMSTRUCT& item) {
+  HDC dc = item.hDC;
+  FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+  int n = GetWindowTextLengthW(item.hwndItem);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(item.hwndItem, text.data(), n + 1)));
+  if (text.empty()) return;
+  HGDIOBJ old = SelectObject(dc, font_.Get());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(IsWindowEnabled(item.hwndItem) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+  auto measure = [dc](std::string_view piece) {
+    std::wstring w = Wide(piece);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+    return static_cast<int>(size.cx);
+  };
+  const int width = item.rcItem.right - item.rcItem.left;
+  int y = item.rcItem.top;
+  for (const std::string& line : WrapLines(Utf8(text), width, measure)) {
+    std::wstring w = Wide(line);
+    TextOutW(dc, item.rcItem.left, y, w.c_str(), static_cast<int>(w.size()));
+    y += lineHeight_;
+  }
+  SelectObject(dc, old);
 }
 
 void Form::CreateUnits() {
   units_.assign(def_.units.size(), nullptr);
+  ComputeBoxes();
   for (size_t i = 0; i < def_.units.size(); ++i) {
     const UnitDef& u = def_.units[i];
     RECT r = UnitRect(u);
@@ -211,6 +261,7 @@ void Form::CreateUnits() {
 }
 
 void Form::LayoutUnits() {
+  ComputeBoxes();
   for (size_t i = 0; i < units_.size(); ++i) {
     if (!units_[i]) continue;
     RECT r = UnitRect(def_.units[i]);
@@ -293,13 +344,10 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
-    case WM_CTLCOLORSTATIC:
-      for (size_t i = 0; i < units_.size(); ++i) {
-        if (units_[i] == reinterpret_cast<HWND>(lp) &&
-            def_.units[i].kind == UnitKind::TransparentLabel) {
-          SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
-          return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-        }
+    case WM_DRAWITEM:
+      if (const UnitDef* u = unitAt(wp); u && IsLabel(*u)) {
+        DrawLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+        return TRUE;
       }
       break;
     case WM_SETCURSOR:

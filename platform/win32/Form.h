@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "forms/FormDef.h"
+#include "forms/TextLayout.h"
 #include "platform/win32/WinHandle.h"
 
 namespace velmora::win32 {
@@ -58,8 +59,11 @@ class Form {
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   void CreateUnits();
   void LayoutUnits();
+  Box DefinedBox(const UnitDef& unit) const;
+  void ComputeBoxes();
   RECT UnitRect(const UnitDef& unit) const;
   void UpdateFont();
+  void DrawLabel(const DRAWITEMSTRUCT& item);
 
   const WindowDef& def_;
   HWND hwnd_ = nullptr;
@@ -68,6 +72,8 @@ class Form {
   POINT pagePos_ = {0, 0};  // unscaled place of a child page in its parent
   std::vector<HWND> units_;  // parallel to def_.units; nullptr for non-visual units
   FontHandle font_;
+  int lineHeight_ = 14;
+  std::vector<Box> boxes_;  // parallel to def_.units, in pixels at dpi_
   Handler created_;
   std::map<std::string, Handler, std::less<>> clicks_, timers_;
 };

@@ -103,6 +103,7 @@ TEST_F(GameRootTest, BrowseWrongFolderKeepsStoredRootAndSameFolderConfirmsAgain)
   view.answers = {wrong.path(), game.path()};
   GameRootSetup setup(fs, program.path(), view);
   setup.Choose();
+  EXPECT_EQ(view.events.front(), "browse:请选择游戏根目录") << "a set game root is not missing";
   EXPECT_EQ(view.events.back(), "msg:指定的游戏目录不正确");
   EXPECT_EQ(ReadGameRoot(fs, program.path()), game.path());
   setup.Choose();

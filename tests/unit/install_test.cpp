@@ -173,11 +173,19 @@ TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
     FileSystem* fs;
     std::string_view text;
   };
-  ZipWriter hostile;
-  hostile.Add("../outside.xml", "x");
+  auto beside = [](const char* name) {
+    ZipWriter zip;
+    zip.Add("profile/particles/trails/blue.xml", "new");
+    zip.Add(name, "a stranger's program");
+    return zip.Build();
+  };
   std::vector<Case> cases = {
       {"not a zip", "<html>404</html>", &NativeFileSystem(), text::kUnpackFailed},
-      {"hostile", hostile.Build(), &NativeFileSystem(), text::kUnpackFailed},
+      {"leaves the target", beside("../outside.xml"), &NativeFileSystem(), text::kArchiveRefused},
+      {"replaces the game", beside("WorldOfWarships.exe"), &NativeFileSystem(), text::kArchiveRefused},
+      {"beside the game", beside("bin/evil.dll"), &NativeFileSystem(), text::kArchiveRefused},
+      {"a file named profile", beside("Profile"), &NativeFileSystem(), text::kArchiveRefused},
+      {"short-name alias", beside("PROFIL~1/gui/x.xml"), &NativeFileSystem(), text::kArchiveRefused},
       {"game running", TrailsArchive("new"), &locked, text::kGameFilesInUse},
       {"disk full", TrailsArchive(std::string(5000, 'x')), &small, text::kNoDiskSpace},
   };
@@ -190,6 +198,8 @@ TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
     EXPECT_EQ(view.messages, (std::vector<Message>{{std::string(c.text), "提示"}})) << c.what;
     EXPECT_FALSE(ArchiveLeft()) << c.what;
     EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "old") << c.what;
+    EXPECT_EQ(game.Read("\\WorldOfWarships.exe"), "game") << c.what;
+    EXPECT_FALSE(game.Exists("\\bin")) << c.what;
   }
   EXPECT_TRUE(view.captions.empty());
 }
@@ -224,16 +234,32 @@ TEST_F(InstallTest, StoppedUnpackingOrUnwritableProgramFolderChangesNothing) {
   EXPECT_TRUE(view.captions.empty());
 }
 
-TEST_F(InstallTest, ThroughTheRealDownloader) {
+TEST_F(InstallTest, ThroughTheRealDownloaderLeavingATraceInTheLog) {
+  struct Lines : EventLog {
+    std::vector<std::string> lines;
+    void Write(std::string_view e) override { lines.emplace_back(e); }
+  } log;
   testing::ScriptedWinInet server;
-  server.answers.push_back(testing::ScriptedAnswer::Whole(206, TrailsArchive("over http"), 1000));
+  const std::string archive = TrailsArchive("over http");
+  server.answers.push_back(testing::ScriptedAnswer::Whole(404, "<html>gone</html>"));
+  server.answers.push_back(testing::ScriptedAnswer::Whole(206, archive, 1000));
   TempDir tmp;
-  HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path());
-  EXPECT_TRUE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view));
-  ASSERT_EQ(server.requests.size(), 1u);
+  DownloadSettings settings;
+  settings.log = [&log](const std::string& line) { log.Write(line); };
+  HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path(), settings);
+  EXPECT_FALSE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view, log));
+  EXPECT_TRUE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view, log));
+  ASSERT_EQ(server.requests.size(), 2u);
   EXPECT_EQ(server.requests[0].object, "/wot/wows/cj/pd/lpx.zip");
   EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "over http");
   EXPECT_FALSE(ArchiveLeft());
+  const std::string size = std::to_string(archive.size());
+  EXPECT_EQ(log.lines, (std::vector<std::string>{
+                           "download /wot/wows/cj/pd/lpx.zip from 0: status 404, 0 bytes, ErrorStatus, error 0",
+                           "install lpx: download failed",
+                           "download /wot/wows/cj/pd/lpx.zip from 0: status 206, " + size +
+                               " bytes, Completed, error 0",
+                           "install lpx: installed (" + size + " bytes into " + game.path() + ")"}));
 }
 
 }  // namespace

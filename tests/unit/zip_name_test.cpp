@@ -46,7 +46,8 @@ TEST(ZipEntryName, RefusesNamesThatLeaveTheTargetOrNameDevices) {
        {"", "/", "/etc/passwd", "\\Windows\\x", "C:\\x", "c:x", "\\\\server\\share\\x", "//server/share/x",
         "..", "../x", "a/../../x", "a\\..\\x", "profile/..", "CON", "con.txt", "profile/NUL.xml", "Aux .swf",
         "com1", "LPT9.log", "COM\u00b9", "CONIN$", "a:stream", "a/b?.xml", "a|b", "a\"b", "a<b", "a*",
-        "tab\there", "trailing.", "profile./x", "blank ", "velmora-unpack~/x", "VELMORA-UNPACK~\\0"}) {
+        "tab\there", "trailing.", "profile./x", "blank ", "velmora-unpack~/x", "VELMORA-UNPACK~\\0",
+        "PROFIL~1/gui/x.xml", "profile/SHIP_I~12/a.dds"}) {
     EXPECT_FALSE(CheckEntryPath(bad)) << bad;
   }
   EXPECT_FALSE(CheckEntryPath(std::string_view("a\0b", 3)));

@@ -42,9 +42,9 @@ def scenario(wine):
           "storing the same folder again leaves config.ini byte for byte")
 
     ui.click("main", "按钮7")
-    record = os.path.join(game, "started.txt")
+    record = os.path.join(game, "WorldOfWarships.started.txt")
     wait_until(lambda: os.path.exists(record) and os.path.getsize(record) > 0, 20, "the game to start")
-    cwd = open(record, encoding="utf-8").read()
+    cwd = open(record, encoding="utf-8").read().split("\n")[0]
     check(cwd.rstrip("\\").lower() == GAME.lower(), f"game started in {cwd!r}")
 
     os.remove(os.path.join(game, "WorldOfWarships.exe"))

@@ -35,10 +35,22 @@ def scenario(wine):
                    "the download to run")
         check(ui.state(page, "按钮1") == ("visible", "disabled"), "install button off while it runs")
         check(ui.state(page, "按钮2") == ("visible", "disabled"), "uninstall button off while it runs")
+        # Nothing else may change the game folder meanwhile: the other pages'
+        # buttons and 浏览 are off too, also on a page opened during the download.
+        check(ui.state("main", "按钮6") == ("visible", "disabled"), "浏览 off during a download")
+        ui.call("click-row", SHELLS_LIST, 3)
+        other = f"plugin:{BLUE_TRAILS + 2}"
+        ui.wait_window(other)
+        check(ui.state(other, "按钮1") == ("visible", "disabled"), "another page cannot install meanwhile")
+        check(ui.state(other, "按钮2") == ("visible", "disabled"), "another page cannot uninstall meanwhile")
         wine.screenshot("downloading")
         ui.close(page)
         ui.gone_window(page)
         ui.no_msgbox(1500)
+        wait_until(lambda: ui.state(other, "按钮1") == ("visible", "enabled"), 10, "the other page's buttons back")
+        check(ui.state("main", "按钮6") == ("visible", "enabled"), "浏览 back once the download ended")
+        ui.close(other)
+        ui.gone_window(other)
         check(not os.path.exists(os.path.join(game, "profile")), "nothing unpacked after a cancel")
         check(not os.path.exists(os.path.join(program, "lpx.zip")), "no archive after a cancel")
 

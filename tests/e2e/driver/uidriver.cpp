@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "app/WindowDefs.h"
 #include "forms/FormDef.h"
+#include "forms/TextLayout.h"
 #include "platform/win32/WinText.h"
 
 using namespace velmora;
@@ -285,6 +287,36 @@ std::string Run(const std::vector<std::string>& f) {
     if (!b) return "err\tno row " + arg(2);
     if (verb == "row-text") return "ok\t" + WindowText(b);
     return PostMessageW(b, BM_CLICK, 0, 0) ? "ok" : "err\tpost failed";
+  }
+  if (verb == "fits") {  // fits <window> <unit> <text> <dpi>: lines, widest line, client w, h, line height
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    RECT client;
+    GetClientRect(u, &client);
+    // The program's font is a handle of its own process; measure with the same
+    // face at the same size: 宋体 9 pt at the given DPI.
+    HFONT font = CreateFontW(-MulDiv(12, std::stoi(arg(4)), 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    HDC dc = GetDC(u);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    int widest = 0;
+    auto measure = [dc](std::string_view piece) {
+      std::wstring w = Wide(piece);
+      SIZE size{};
+      GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+      return static_cast<int>(size.cx);
+    };
+    std::vector<std::string> lines = WrapLines(arg(3), client.right, measure);
+    for (const std::string& line : lines) widest = std::max(widest, measure(line));
+    SelectObject(dc, old);
+    ReleaseDC(u, dc);
+    DeleteObject(font);
+    return "ok\t" + std::to_string(lines.size()) + "\t" + std::to_string(widest) + "\t" +
+           std::to_string(client.right) + "\t" + std::to_string(client.bottom) + "\t" +
+           std::to_string(tm.tmHeight + tm.tmExternalLeading);
   }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;

@@ -10,7 +10,6 @@ from netsupport import FaultServer, free_port, read, run_probe, write_archive
 from wine import check, log, main
 
 SIZE = 2 * 1024 * 1024 + 77
-WAIT = "等待下载"
 
 
 def scenario(wine):
@@ -50,7 +49,8 @@ def scenario(wine):
 
     # A clean close mid-body is not a complete file; the resume continues it.
     check(s[2]["outcome"] == "Truncated" and s[2]["received"] == "700000", f"drop: {s[2]}")
-    check("下载完毕" not in s[2]["statuses"] and s[2]["statuses"][-1] == WAIT, "no 下载完毕 on a drop")
+    check("下载完毕" not in s[2]["statuses"] and s[2]["statuses"][-1] == "开始下载",
+          "no 下载完毕 on a drop; the status keeps the last state text")
     check(not have(3), "a dropped download hands over nothing")
     check(s[3]["offset"] == "700000" and s[3]["outcome"] == "Completed", f"drop resumed: {s[3]}")
     check(got(4) == archive, "dropped then resumed download is byte-identical")
@@ -105,7 +105,7 @@ def scenario(wine):
     r = run_probe(wine, free_port(), [["fresh", "/range/lpx.zip"]], out, tmp=tmp)
     closed = r["steps"][0]
     check(closed["outcome"] == "SendFailed" and float(closed["ms"]) < 10000, f"closed port: {closed}")
-    check(closed["statuses"] == ["正在连接Internet", WAIT], f"closed port statuses {closed['statuses']}")
+    check(closed["statuses"] == ["正在连接Internet"], f"closed port statuses {closed['statuses']}")
 
 
 if __name__ == "__main__":

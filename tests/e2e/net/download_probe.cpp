@@ -50,21 +50,6 @@ class PrintingView final : public DownloadView {
   }
 };
 
-const char* OutcomeName(DownloadOutcome o) {
-  switch (o) {
-    case DownloadOutcome::None: return "None";
-    case DownloadOutcome::Completed: return "Completed";
-    case DownloadOutcome::Cancelled: return "Cancelled";
-    case DownloadOutcome::ConnectFailed: return "ConnectFailed";
-    case DownloadOutcome::SendFailed: return "SendFailed";
-    case DownloadOutcome::ErrorStatus: return "ErrorStatus";
-    case DownloadOutcome::ReadFailed: return "ReadFailed";
-    case DownloadOutcome::Truncated: return "Truncated";
-    case DownloadOutcome::FileFailed: return "FileFailed";
-  }
-  return "?";
-}
-
 int Usage() {
   std::fprintf(stderr,
                "usage: download_probe --host H --port P --out PATH [--tmp DIR] "
@@ -129,7 +114,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf(
         "result step=%d outcome=%s status=%d error=%u offset=%llu received=%llu bytes=%zu "
         "attempts=%d pieces=%d ms=%.1f total=%s temp=%s\n",
-        step, OutcomeName(r.outcome), r.status, r.error,
+        step, OutcomeName(r.outcome).data(), r.status, r.error,
         static_cast<unsigned long long>(r.resumeOffset),
         static_cast<unsigned long long>(r.received), content.size(), r.attempts, view.pieces,
         elapsedMs, downloader.TotalSizeText().c_str(),

@@ -1,0 +1,60 @@
+"""Every fixed text a label or button can show is read in full in its unit, at
+100 % and at 150 % DPI: the main window's caption of the game path, the plug-in
+page's status texts, speed caption, rate and unit, and the buttons' captions."""
+from dpi_scaling import set_dpi
+from wine import check, main
+
+GAME = "D:\\WoWS"
+STATUS = ["等待下载", "正在连接Internet", "Internet连接已建立", "服务器支持网络续传",
+          "服务器不支持网络续传", "开始下载", "下载完毕", "已取消下载"]
+TEXTS = {
+    ("main", "标签1"): ["游戏路径："],
+    ("main", "按钮6"): ["浏览"],
+    ("main", "按钮7"): ["启动"],
+    ("plugin:13", "标签2"): STATUS,
+    ("plugin:13", "标签8"): ["下载速度："],
+    ("plugin:13", "标签4"): ["153700", "999.9"],
+    ("plugin:13", "标签6"): ["k/S"],
+    ("plugin:13", "按钮1"): ["安装", "已安装"],
+    ("plugin:13", "按钮2"): ["卸载"],
+}
+
+
+def check_texts(wine, ui, dpi):
+    for (window, unit), texts in TEXTS.items():
+        for text in texts:
+            lines, widest, width, height, line = (int(v) for v in ui.call("fits", window, unit, text, dpi)[1:6])
+            check(widest <= width and lines * line <= height,
+                  f"at {dpi} DPI {window}/{unit} cannot show {text!r}: {lines} line(s) of {line} px, "
+                  f"widest {widest} px, in {width} x {height}")
+
+
+def run_at(wine, dpi):
+    set_dpi(wine, dpi)
+    app = wine.start_velmora()
+    ui = wine.driver()
+    ui.wait_window("main")
+    ui.click("main", "按钮5")
+    ui.wait_window("list:pd")
+    ui.call("click-row", "list:pd", 1)
+    ui.wait_window("plugin:13")
+    check_texts(wine, ui, dpi)
+    wine.screenshot(f"plugin-page-{dpi}dpi")
+    ui.close("main")
+    wine.wait_exit(app)
+
+
+def scenario(wine):
+    program = wine.program_dir()
+    wine.make_game(GAME)
+    with open(f"{program}/config.ini", "wb") as f:
+        f.write(("[设置]\r\n游戏路径=" + GAME + "\r\n").encode("gb18030"))
+    try:
+        run_at(wine, 96)
+        run_at(wine, 144)
+    finally:
+        set_dpi(wine, 96)
+
+
+if __name__ == "__main__":
+    main(scenario)

@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include "app/DiagnosticsLog.h"
+#include "support/TempDir.h"
+
+namespace velmora {
+namespace {
+
+TEST(DiagnosticsLog, KeepsWholeLinesAndDropsTheOldestHalfPastItsCap) {
+  testing::TempDir program;
+  const std::string path = DiagnosticsLogPath(program.path());
+  int tick = 0;
+  DiagnosticsLog log(NativeFileSystem(), path, [&] { return "t" + std::to_string(tick++); }, 1000);
+  log.Write("first\r\nevent");
+  EXPECT_EQ(program.Read("\\velmora.log"), "t0 first  event\r\n") << "one event, one line";
+  for (int i = 1; i < 200; ++i) {
+    log.Write("download /wot/wows/cj/pd/lpx.zip #" + std::to_string(i));
+    ASSERT_LE(NativeFileSystem().FileSize(path).value_or(0), 1000u) << i;
+  }
+  const std::string text = program.Read("\\velmora.log");
+  EXPECT_GE(text.size(), 400u) << "only the oldest half goes";
+  EXPECT_EQ(text.rfind("t199 download /wot/wows/cj/pd/lpx.zip #199\r\n"), text.size() - 44);
+  EXPECT_EQ(text.find("t0 "), std::string::npos);
+  EXPECT_EQ(text.rfind('t', 0), 0u) << "it starts at a whole line";
+}
+
+}  // namespace
+}  // namespace velmora
