@@ -136,6 +136,9 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
     case UnitKind::GroupBox:
       cls = WC_BUTTONW;
       style |= BS_GROUPBOX;
+      // A group box paints only its frame and caption; the window clips its
+      // children, so without this nobody paints the inside around the units in it.
+      exStyle = WS_EX_TRANSPARENT;
       break;
     case UnitKind::Label:
     case UnitKind::TransparentLabel:
@@ -146,7 +149,11 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
       cls = WC_EDITW;
       exStyle = WS_EX_CLIENTEDGE;
       style |= ES_AUTOHSCROLL;
-      if (unit.height > 40) style = (style & ~ES_AUTOHSCROLL) | ES_MULTILINE | WS_VSCROLL;
+      if (unit.height > 40) {
+        style = (style & ~ES_AUTOHSCROLL) | ES_MULTILINE;
+        // Nobody can scroll a disabled box; its bar would only take room.
+        if (!(unit.flags & kDisabled)) style |= WS_VSCROLL;
+      }
       break;
     case UnitKind::ProgressBar:
       cls = PROGRESS_CLASSW;
@@ -245,6 +252,15 @@ void Form::CreateUnits() {
     units_[i] = CreateUnitWindow(u, kFirstUnitId + static_cast<int>(i), r);
     if (!units_[i]) continue;
     SendMessageW(units_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    // A unit inside another (the notes edit box in its group box) is a sibling of
+    // its container laid over it: it must lie above it, or the container clips it.
+    if (!u.parent.empty()) {
+      if (HWND container = Unit(u.parent)) {
+        HWND above = GetWindow(container, GW_HWNDPREV);
+        SetWindowPos(units_[i], above ? above : HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      }
+    }
     // A label laid over an earlier one (the unit "k/S" beside the rate) is shown
     // above it; windows created later otherwise lie below. Labels take no focus,
     // so the tab order stays that of the definition.
