@@ -25,6 +25,23 @@ std::optional<uint64_t> ContentLength(const WinInetApi& api, wi::HINTERNET reque
 
 }  // namespace
 
+const char* FetchOutcomeName(FetchOutcome outcome) {
+  switch (outcome) {
+    case FetchOutcome::Completed: return "completed";
+    case FetchOutcome::Cancelled: return "cancelled";
+    case FetchOutcome::ConnectFailed: return "connect-failed";
+    case FetchOutcome::SendFailed: return "send-failed";
+    case FetchOutcome::ErrorStatus: return "error-status";
+    case FetchOutcome::NoLength: return "no-length";
+    case FetchOutcome::TooLarge: return "too-large";
+    case FetchOutcome::ReadFailed: return "read-failed";
+    case FetchOutcome::Truncated: return "truncated";
+    case FetchOutcome::TimedOut: return "timed-out";
+    case FetchOutcome::OutOfMemory: return "out-of-memory";
+  }
+  return "?";
+}
+
 wi::HINTERNET TransferHandles::Hold(wi::HINTERNET h) {
   if (h == nullptr) return nullptr;
   std::lock_guard<std::mutex> lock(mutex_);

@@ -40,6 +40,9 @@ enum class FetchOutcome {
   OutOfMemory,
 };
 
+// "completed", "send-failed", ... for the diagnostics log.
+const char* FetchOutcomeName(FetchOutcome outcome);
+
 struct FetchResult {
   FetchOutcome outcome = FetchOutcome::ConnectFailed;
   int status = 0;      // HTTP status, 0 when no answer came

@@ -22,8 +22,12 @@ AppServices::AppServices(std::string dir)
       log(fs, DiagnosticsLogPath(programDir)),
       downloader(SystemWinInet(), fs, config::kToolHost, config::kToolPort, EnvironmentText("tmp"),
                  LoggedDownloads(log)),
-      pluginPages(std::make_unique<PluginPages>(*this)) {}
+      pluginPages(std::make_unique<PluginPages>(*this)),
+      updateTask(SystemWinInet()) {}
 
-AppServices::~AppServices() = default;
+AppServices::~AppServices() {
+  // Before anything the worker could still reach goes.
+  updateTask.Stop();
+}
 
 }  // namespace velmora

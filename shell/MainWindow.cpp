@@ -1,5 +1,6 @@
 #include "shell/MainWindow.h"
 
+#include "BuildConfig.h"
 #include "app/SiteAddresses.h"
 #include "app/WindowDefs.h"
 #include "catalogue/Install.h"
@@ -10,16 +11,30 @@
 #include "shell/AppServices.h"
 #include "shell/ListPage.h"
 #include "shell/PluginPage.h"
+#include "update/VersionCheck.h"
 
 namespace velmora {
 namespace {
 
 constexpr UINT kStartUpDuties = WM_APP + 1;
 constexpr UINT kEmbedBrowser = WM_APP + 2;
+constexpr UINT kVersionChecked = WM_APP + 3;  // the page fetch of the version check has ended
+constexpr UINT kUpdateClosed = WM_APP + 4;    // wParam: the new version was started
 // The page area: right of the page-button column (ends at x = 105), above the
 // game path row (starts at y = 488), holding a 640 x 475 page.
 constexpr POINT kPageOrigin = {107, 8};
 constexpr const char* kPageButtons[6] = {"按钮1", "按钮2", "按钮3", "按钮4", "按钮5", "按钮8"};
+
+// The check's texts as message boxes titled "提示", owned by the main window.
+class MessageBoxDialogs final : public CheckDialogs {
+ public:
+  explicit MessageBoxDialogs(HWND owner) : owner_(owner) {}
+  void Tell(std::string_view text) override { win32::ShowMessageBox(owner_, text, kMessageTitle); }
+  bool Ask(std::string_view question) override { return win32::AskYesNo(owner_, question, kMessageTitle); }
+
+ private:
+  HWND owner_;
+};
 
 }  // namespace
 
@@ -38,7 +53,10 @@ MainWindow::MainWindow(AppServices& app)
   });
   // While a plug-in download runs, nothing else may change the game root: a modal
   // folder browser would also halt the transfer.
-  app_.pluginPages->OnInstallRunning([this](bool running) { EnableWindow(Unit("按钮6"), !running); });
+  app_.pluginPages->OnInstallRunning([this](bool running) {
+    EnableWindow(Unit("按钮6"), !running);
+    if (!running && checkAwaitsInstall_) PostMessageW(hwnd(), kVersionChecked, 0, 0);
+  });
   OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
 
@@ -70,6 +88,69 @@ void MainWindow::RunStartUpDuties() {
   app_.log.Write("start: main window shown");
   gameRoot_.EstablishAtStartUp();
   RecoverInterruptedInstall();
+  StartVersionCheck();
+}
+
+void MainWindow::StartVersionCheck() {
+  // Beside the interface thread: a slow or silent site never holds up the window.
+  HWND self = hwnd();
+  const FetchRequest page = AnnouncementRequest(config::kSiteHost, config::kSitePort);
+  app_.log.Write("check: reading http://" + page.host + ":" + std::to_string(page.port) + page.object);
+  if (!app_.updateTask.Start(page, [self] { PostMessageW(self, kVersionChecked, 0, 0); })) {
+    app_.log.Write("check: the download task is busy");
+  }
+}
+
+void MainWindow::ConcludeVersionCheck() {
+  // Its message boxes would halt a running plug-in download: they wait for its end.
+  if (app_.pluginPages->InstallRunning()) {
+    checkAwaitsInstall_ = true;
+    return;
+  }
+  checkAwaitsInstall_ = false;
+  const std::optional<Version> running = Version::Parse(config::kProgramVersion);
+  std::optional<std::string> body = app_.updateTask.TakeResult();
+  if (!running) return;
+  const std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
+  const CheckOutcome outcome = DecideVersionCheck(page, *running);
+  app_.log.Write(std::string("check: ") +
+                 (!body ? std::string("page ") + FetchOutcomeName(app_.updateTask.LastOutcome())
+                  : !page ? std::string("no announcement page")
+                          : std::string("reached") + (outcome.outOfService ? ", out of service" : "") +
+                                (outcome.newer ? ", newer " + outcome.newer->text() : "")));
+  MessageBoxDialogs dialogs(hwnd());
+  switch (velmora::ConcludeVersionCheck(outcome, dialogs)) {
+    case AfterCheck::GoOn:
+      break;
+    case AfterCheck::OpenUpdate:
+      OpenUpdateWindow(false);
+      break;
+    case AfterCheck::OpenUpdateThenEnd:
+      OpenUpdateWindow(true);
+      break;
+    case AfterCheck::End:
+      app_.log.Write("check: this version is out of service, the program ends");
+      PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+      break;
+  }
+}
+
+void MainWindow::OpenUpdateWindow(bool endAfterwards) {
+  endAfterUpdate_ = endAfterwards;
+  HWND self = hwnd();
+  update_ = std::make_unique<SelfUpdateWindow>(app_, [self](bool started) {
+    PostMessageW(self, kUpdateClosed, started ? 1 : 0, 0);
+  });
+  if (!update_->Open(hwnd())) {
+    update_.reset();
+    if (endAfterwards) PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+  }
+}
+
+void MainWindow::UpdateWindowClosed(bool startedNewVersion) {
+  update_.reset();
+  // The new version runs in this one's place; an out-of-service one ends anyway.
+  if (startedNewVersion || endAfterUpdate_) PostMessageW(hwnd(), WM_CLOSE, 0, 0);
 }
 
 void MainWindow::RecoverInterruptedInstall() {
@@ -80,7 +161,7 @@ void MainWindow::RecoverInterruptedInstall() {
   }
 }
 
-bool MainWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == kEmbedBrowser) {
     // Without a browser engine the page simply stays empty.
     if (browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
@@ -89,6 +170,16 @@ bool MainWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
   }
   if (msg == kStartUpDuties) {
     RunStartUpDuties();
+    result = 0;
+    return true;
+  }
+  if (msg == kVersionChecked) {
+    ConcludeVersionCheck();
+    result = 0;
+    return true;
+  }
+  if (msg == kUpdateClosed) {
+    UpdateWindowClosed(wp != 0);
     result = 0;
     return true;
   }

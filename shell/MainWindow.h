@@ -8,6 +8,7 @@
 #include "app/GameRoot.h"
 #include "platform/win32/Form.h"
 #include "platform/win32/WebBrowser.h"
+#include "shell/SelfUpdateWindow.h"
 
 namespace velmora {
 
@@ -26,6 +27,10 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   void CreatePages();
   void RunStartUpDuties();
   void RecoverInterruptedInstall();
+  void StartVersionCheck();
+  void ConcludeVersionCheck();
+  void OpenUpdateWindow(bool endAfterwards);
+  void UpdateWindowClosed(bool startedNewVersion);
 
   // GameRootView
   void ShowMessage(std::string_view text) override;
@@ -39,6 +44,9 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   std::unique_ptr<win32::Form> news_;
   std::array<std::unique_ptr<win32::Form>, 5> lists_;
   win32::WebBrowser browser_;
+  bool checkAwaitsInstall_ = false;  // the check's outcome waits for a plug-in install to end
+  bool endAfterUpdate_ = false;      // out of service: the program ends with the update window
+  std::unique_ptr<SelfUpdateWindow> update_;
 };
 
 }  // namespace velmora

@@ -12,8 +12,13 @@ std::string CurrentVersionText(std::string_view running) {
 }
 
 UpdateFlow::UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings settings,
-                       UpdateView& view, MillisecondClock clock)
-    : task_(task), fs_(fs), settings_(std::move(settings)), view_(view), rate_(std::move(clock)) {}
+                       UpdateView& view, EventLog& log, MillisecondClock clock)
+    : task_(task),
+      fs_(fs),
+      settings_(std::move(settings)),
+      view_(view),
+      log_(log),
+      rate_(std::move(clock)) {}
 
 UpdateFlow::~UpdateFlow() { Stop(); }
 
@@ -21,13 +26,14 @@ void UpdateFlow::Stop() {
   if (stage_ == Stage::ReadingPage || stage_ == Stage::Downloading) {
     task_.Stop();
     stage_ = Stage::Failed;
+    log_.Write("update: stopped by closing the window");
   }
 }
 
 void UpdateFlow::Begin() {
   view_.ShowState(kStateReadingPage);
   if (!task_.Start(AnnouncementRequest(settings_.siteHost, settings_.sitePort))) {
-    return Fail(kPageFailedText);
+    return Fail(kPageFailedText, "the task is busy");
   }
   stage_ = Stage::ReadingPage;
 }
@@ -50,23 +56,28 @@ bool UpdateFlow::Tick() {
 void UpdateFlow::PageArrived() {
   std::optional<std::string> body = task_.TakeResult();
   std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
-  if (!page) return Fail(kPageFailedText);
+  if (!page) {
+    return Fail(kPageFailedText, body ? "no announcement page"
+                                      : std::string("page ") + FetchOutcomeName(task_.LastOutcome()));
+  }
   if (page->notes) view_.ShowNotes(HtmlToText(*page->notes));
 
   std::optional<DownloadTarget> target;
   if (page->downloadAddress) {
     target = DownloadTargetOnSite(*page->downloadAddress, settings_.siteHost, settings_.sitePort);
   }
-  if (!target) return Fail(kAddressRefusedText);
+  if (!target) {
+    return Fail(kAddressRefusedText, "address refused: " + page->downloadAddress.value_or("(none)"));
+  }
   if (page->sha256) {
     // A check that is there but cannot be read is no reason to skip it.
     expected_ = ParseSha256Field(*page->sha256);
-    if (!expected_) return Fail(kVerifyFailedText);
+    if (!expected_) return Fail(kVerifyFailedText, "unreadable SHA256 field");
   }
   std::optional<Version> published = PublishedVersion(*page);
   std::optional<std::string> name = NewVersionFileName(
       page->fileName, settings_.runningExeName, published ? published->text() : std::string());
-  if (!name) return Fail(kStoreFailedText);
+  if (!name) return Fail(kStoreFailedText, "no name for the new version");
   fileName_ = *name;
 
   FetchRequest request;
@@ -76,7 +87,9 @@ void UpdateFlow::PageArrived() {
   request.maxBytes = settings_.maxExeBytes;
   request.requireLength = true;  // the only way to tell a whole program from a cut one
   request.receiveTimeoutMs = settings_.receiveTimeoutMs;
-  if (!task_.Start(std::move(request))) return Fail(kDownloadFailedText);
+  log_.Write("update: downloading http://" + request.host + ":" + std::to_string(request.port) +
+             request.object + " as " + fileName_);
+  if (!task_.Start(std::move(request))) return Fail(kDownloadFailedText, "the task is busy");
   stage_ = Stage::Downloading;
   rate_.Start(0);
   rateBytesPerSecond_ = 0;
@@ -86,16 +99,20 @@ void UpdateFlow::PageArrived() {
 
 void UpdateFlow::DownloadEnded() {
   std::optional<std::string> content = task_.TakeResult();
-  if (!content) return Fail(kDownloadFailedText);
+  if (!content) {
+    return Fail(kDownloadFailedText, std::string("download ") + FetchOutcomeName(task_.LastOutcome()) +
+                                         " after " + std::to_string(task_.Received()) + " bytes");
+  }
   ShowProgress();
   if (expected_ && std::string_view(reinterpret_cast<const char*>(Sha256(*content).data()), 32) !=
                        *expected_) {
-    return Fail(kVerifyFailedText);
+    return Fail(kVerifyFailedText, "SHA-256 differs");
   }
   // Written beside its final name and moved there once whole.
   const std::string path = settings_.programDir + fileName_;
-  if (!fs_.WriteFileAtomic(path, *content)) return Fail(kStoreFailedText);
+  if (!fs_.WriteFileAtomic(path, *content)) return Fail(kStoreFailedText, "cannot write " + path);
   storedPath_ = path;
+  log_.Write("update: stored " + std::to_string(content->size()) + " bytes as " + path);
   stage_ = Stage::Done;
   view_.ShowState(kStateDone);
   view_.Tell(kDownloadedText);
@@ -105,8 +122,9 @@ void UpdateFlow::DownloadEnded() {
   }
 }
 
-void UpdateFlow::Fail(std::string_view text) {
+void UpdateFlow::Fail(std::string_view text, std::string_view why) {
   stage_ = Stage::Failed;
+  log_.Write("update: failed, " + std::string(why));
   view_.ShowState(kStateFailed);
   view_.Tell(text);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/DiagnosticsLog.h"
 #include "net/BackgroundDownload.h"
 #include "net/Progress.h"
 #include "platform/FileSystem.h"
@@ -61,7 +62,7 @@ class UpdateFlow {
   enum class Stage { Idle, ReadingPage, Downloading, Done, Failed };
 
   UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings settings, UpdateView& view,
-             MillisecondClock clock = SteadyClock());
+             EventLog& log = NoLog(), MillisecondClock clock = SteadyClock());
   // A flow that is left while it works stops its download.
   ~UpdateFlow();
   UpdateFlow(const UpdateFlow&) = delete;
@@ -81,13 +82,14 @@ class UpdateFlow {
  private:
   void PageArrived();
   void DownloadEnded();
-  void Fail(std::string_view text);
+  void Fail(std::string_view text, std::string_view why);
   void ShowProgress();
 
   BackgroundDownload& task_;
   FileSystem& fs_;
   UpdateSettings settings_;
   UpdateView& view_;
+  EventLog& log_;
   RateMeter rate_;
   Stage stage_ = Stage::Idle;
   std::string fileName_;                 // "\" + name, joined to the program directory

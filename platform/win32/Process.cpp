@@ -36,13 +36,28 @@ bool RunCommandLine(const std::string& commandLine) {
   return Spawn(nullptr, Wide(commandLine), nullptr);
 }
 
-std::string ProgramDirectory() {
+namespace {
+
+std::wstring ModulePath() {
   std::wstring path(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
   path.resize(n);
+  return path;
+}
+
+}  // namespace
+
+std::string ProgramDirectory() {
+  std::wstring path = ModulePath();
   size_t slash = path.find_last_of(L"\\/");
   if (slash != std::wstring::npos) path.resize(slash);
   return Utf8(path);
+}
+
+std::string ProgramFileName() {
+  std::wstring path = ModulePath();
+  size_t slash = path.find_last_of(L"\\/");
+  return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
 }  // namespace velmora::win32

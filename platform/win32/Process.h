@@ -15,5 +15,7 @@ bool RunCommandLine(const std::string& commandLine);
 
 // The folder of the program's own executable, without a trailing separator.
 std::string ProgramDirectory();
+// The file name of the program's own executable ("velmora.exe").
+std::string ProgramFileName();
 
 }  // namespace velmora::win32

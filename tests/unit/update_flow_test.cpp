@@ -84,7 +84,7 @@ TEST_F(UpdateFlowTest, DownloadsStoresAndOffersTheNewVersion) {
                 "<p>下载地址：http://www.site.test:8433/down/v113.exe【下载地址结束】</p>"
                 "<p>SHA256：" + Sha256Hex(exe) + "</p>")));
   server.answers.push_back(ScriptedAnswer::Whole(200, exe, 65536));
-  UpdateFlow flow(task, NativeFileSystem(), Settings(), view, [this] { return now; });
+  UpdateFlow flow(task, NativeFileSystem(), Settings(), view, NoLog(), [this] { return now; });
   RunToEnd(flow);
 
   EXPECT_EQ(flow.stage(), UpdateFlow::Stage::Done);
@@ -145,7 +145,7 @@ TEST_F(UpdateFlowTest, NeverClaimsSuccessForWhatDidNotArriveWhole) {
     server.requests.clear();
     view = {};
     {
-      UpdateFlow flow(task, NativeFileSystem(), Settings(), view, [this] { return now; });
+      UpdateFlow flow(task, NativeFileSystem(), Settings(), view, NoLog(), [this] { return now; });
       RunToEnd(flow);
       EXPECT_EQ(flow.stage(), UpdateFlow::Stage::Failed);
     }
@@ -164,7 +164,7 @@ TEST_F(UpdateFlowTest, LeftMidDownloadItStopsAndStoresNothing) {
   server.answers.push_back(ScriptedAnswer::Cut(200, exe.size(), exe.substr(0, 1u << 20), End::Hold, 65536));
   view.answer = false;
   {
-    UpdateFlow flow(task, NativeFileSystem(), Settings(), view, [this] { return now; });
+    UpdateFlow flow(task, NativeFileSystem(), Settings(), view, NoLog(), [this] { return now; });
     flow.Begin();
     for (int i = 0; i < 20000 && server.HeldReads() == 0; ++i) {
       flow.Tick();

@@ -1,0 +1,96 @@
+#include "shell/SelfUpdateWindow.h"
+
+#include <commctrl.h>
+
+#include "BuildConfig.h"
+#include "app/WindowDefs.h"
+#include "catalogue/PluginPageView.h"
+#include "platform/win32/MessageBox.h"
+#include "platform/win32/Process.h"
+#include "shell/AppServices.h"
+
+namespace velmora {
+namespace {
+
+// Four ticks a second: the figures move visibly without costing anything.
+constexpr UINT kTickMs = 250;
+
+UpdateSettings SettingsOf(const AppServices& app) {
+  UpdateSettings s;
+  s.siteHost = config::kSiteHost;
+  s.sitePort = config::kSitePort;
+  s.programDir = app.programDir;
+  s.runningExeName = win32::ProgramFileName();
+  return s;
+}
+
+}  // namespace
+
+SelfUpdateWindow::SelfUpdateWindow(AppServices& app, std::function<void(bool)> onClosed)
+    : Form(UpdateWindowDef()),
+      app_(app),
+      flow_(app.updateTask, app.fs, SettingsOf(app), *this, app.log),
+      onClosed_(std::move(onClosed)) {
+  OnCreated([this] {
+    SetText("标签1", CurrentVersionText(config::kProgramVersion));
+    SetText("透明标签1", UpdateKilobyteText(0));
+    SetText("透明标签4", UpdatePercentText(0));
+    flow_.Begin();
+    SetTimerInterval("时钟1", kTickMs);
+  });
+  OnTimer("时钟1", [this] {
+    if (flow_.Tick()) return;
+    SetTimerInterval("时钟1", 0);
+    // The new version takes over: this window goes, and the program with it.
+    if (flow_.startedNewVersion()) PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+  });
+}
+
+bool SelfUpdateWindow::Open(HWND owner) {
+  if (!Create(owner)) return false;
+  Show(true);
+  return true;
+}
+
+bool SelfUpdateWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT&) {
+  if (msg == WM_DESTROY) {
+    // Closed by the user or with the main window: the download stops here, and
+    // nothing is stored.
+    SetTimerInterval("时钟1", 0);
+    flow_.Stop();
+    if (onClosed_) onClosed_(flow_.startedNewVersion());
+  }
+  return false;
+}
+
+void SelfUpdateWindow::Repaint(std::string_view unit) {
+  if (HWND h = Unit(unit)) InvalidateRect(h, nullptr, TRUE);
+}
+
+void SelfUpdateWindow::ShowNotes(std::string_view text) { SetText("编辑框3", text); }
+
+void SelfUpdateWindow::ShowState(std::string_view text) {
+  SetText("透明标签5", text);
+  Repaint("透明标签5");
+}
+
+void SelfUpdateWindow::ShowProgress(std::string_view kilobyteText, std::string_view percentText,
+                                int percent) {
+  SetText("透明标签1", kilobyteText);
+  SetText("透明标签4", percentText);
+  SendMessageW(Unit("进度条1"), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  Repaint("透明标签1");
+  Repaint("透明标签4");
+}
+
+void SelfUpdateWindow::Tell(std::string_view text) { win32::ShowMessageBox(hwnd(), text, kMessageTitle); }
+
+bool SelfUpdateWindow::Ask(std::string_view question) {
+  return win32::AskYesNo(hwnd(), question, kMessageTitle);
+}
+
+bool SelfUpdateWindow::StartProgram(const std::string& path) {
+  return win32::StartProcess(path, app_.programDir);
+}
+
+}  // namespace velmora
