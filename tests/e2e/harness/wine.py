@@ -17,6 +17,7 @@ import fcntl
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -27,6 +28,14 @@ PREFIX = os.path.join(BIN, "wine-prefix")
 TOOL_PORT = int(os.environ.get("VELMORA_TOOL_PORT", "18431"))
 FORUM_PORT = int(os.environ.get("VELMORA_FORUM_PORT", "18432"))
 SITE_PORT = int(os.environ.get("VELMORA_SITE_PORT", "18433"))
+
+
+def free_port():
+    """A port on 127.0.0.1 that nothing listens on now (for servers the build's
+    addresses do not name, and for a closed port)."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 _REG = """Windows Registry Editor Version 5.00
 
