@@ -15,11 +15,13 @@ Every session's files live in <build>/e2e/<name>/: program/, drives/, artifacts/
 import contextlib
 import fcntl
 import os
+import queue
 import shutil
 import signal
 import socket
 import subprocess
 import sys
+import threading
 import time
 
 BIN = os.environ.get("VELMORA_E2E_BIN", os.path.abspath("build/windows-e2e"))
@@ -128,7 +130,16 @@ def wait_until(probe, timeout, what, interval=0.05):
 
 
 class Driver:
-    """The UI driver (uidriver.exe) running in the session; one command a call."""
+    """The UI driver (uidriver.exe) running in the session; one command a call.
+    Every reply is awaited for a bounded time: the command's own wait and a
+    margin; a driver that does not answer by then fails the call and is ended."""
+
+    # Where a command carries its wait (ms); uidriver waits 10 s when it is absent.
+    WAIT_FIELD = {"wait-window": 2, "gone-window": 2, "msgbox": 1, "wait-browser": 1,
+                  "no-msgbox": 1, "answer": 2, "browse": 2, "browse-cancel": 2}
+    # Beyond the command's wait: answer and browse wait up to 15 s more inside,
+    # and Wine under load is slow to start.
+    MARGIN = 30
 
     def __init__(self, session):
         self.session = session
@@ -136,15 +147,38 @@ class Driver:
             ["wine", os.path.join(BIN, "tests", "e2e", "uidriver.exe")],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             env=session.env, cwd=session.root)
-        self.call("ping")
+        self.replies = queue.Queue()
+        threading.Thread(target=self._read_replies, daemon=True).start()
+        self.call("ping", timeout=120)  # the first Wine program of a session starts slowly
 
-    def call(self, *fields, expect_ok=True):
+    def _read_replies(self):
+        for line in self.proc.stdout:
+            self.replies.put(line.decode("utf-8").rstrip("\n"))
+        self.replies.put(None)
+
+    def reply_timeout(self, fields):
+        at = self.WAIT_FIELD.get(str(fields[0]))
+        ms = 10000
+        if at is not None and at < len(fields) and str(fields[at]).isdigit():
+            ms = int(fields[at])
+        return (ms if at is not None else 0) / 1000 + self.MARGIN
+
+    def call(self, *fields, expect_ok=True, timeout=None):
+        if self.proc.poll() is not None:
+            raise Failure(f"the UI driver has ended (exit code {self.proc.returncode}); cannot send {fields}")
         line = "\t".join(str(f) for f in fields) + "\n"
         self.proc.stdin.write(line.encode("utf-8"))
         self.proc.stdin.flush()
-        reply = self.proc.stdout.readline().decode("utf-8").rstrip("\n")
-        if not reply:
-            raise Failure(f"driver gave no answer to {fields}")
+        timeout = timeout or self.reply_timeout(fields)
+        try:
+            reply = self.replies.get(timeout=timeout)
+        except queue.Empty:
+            with contextlib.suppress(Exception):
+                self.session.screenshot("driver-hangs")
+            self.quit(wait=0)  # a late reply would be taken for the next command's
+            raise Failure(f"the UI driver gave no answer to {fields} within {timeout:.0f} s")
+        if reply is None:
+            raise Failure(f"the UI driver ended without answering {fields}")
         parts = reply.split("\t")
         if expect_ok and parts[0] != "ok":
             self.session.screenshot("failure-" + str(fields[0]))
@@ -194,17 +228,19 @@ class Driver:
         self.call("browse", windows_path, ms)
 
     def browse_cancel(self, ms=20000):
-        self.call("browse-cancel", ms)
+        self.call("browse-cancel", "", ms)
 
     def close(self, window):
         self.call("close", window)
 
-    def quit(self):
+    def quit(self, wait=10):
         with contextlib.suppress(Exception):
             self.proc.stdin.close()
-            self.proc.wait(timeout=10)
+            self.proc.wait(timeout=wait)
         if self.proc.poll() is None:
             self.proc.kill()
+            with contextlib.suppress(Exception):
+                self.proc.wait(timeout=10)
 
 
 class WineSession:
