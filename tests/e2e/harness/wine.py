@@ -66,6 +66,14 @@ _REG = """Windows Registry Editor Version 5.00
 """
 
 
+# Values below HKEY_CURRENT_USER of the shared prefix that a scenario may change
+# for itself (WineSession.prefix_setting); int: REG_DWORD, str: REG_SZ (ASCII). Every
+# session starts from these, however the one before it ended.
+PREFIX_BASELINE = {
+    ("Control Panel\\Desktop", "LogPixels"): 96,  # 100 % scaling
+}
+
+
 def log(*parts):
     print("[e2e]", *parts, flush=True)
 
@@ -89,26 +97,80 @@ def base_env():
 
 
 def ensure_prefix():
-    """Creates the prefix once (about 10 s) and reuses it afterwards."""
+    """Creates the prefix once (about 10 s) and reuses it afterwards, with its
+    PREFIX_BASELINE values."""
     os.makedirs(BIN, exist_ok=True)
     with open(os.path.join(BIN, "wine-prefix.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        stamp = os.path.join(PREFIX, ".velmora-ready-v3")
-        if os.path.exists(stamp):
-            return
-        shutil.rmtree(PREFIX, ignore_errors=True)
-        env = base_env()
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe="
-        log("creating Wine prefix", PREFIX)
-        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        reg = os.path.join(BIN, "velmora-e2e.reg")
-        with open(reg, "wb") as f:
-            f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
-        subprocess.run(["wine", "regedit", "/S", reg], env=env, check=True, timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=env, timeout=120)
-        open(stamp, "w").close()
+        _create_prefix()
+        restore_baseline()
+
+
+def _create_prefix():
+    stamp = os.path.join(PREFIX, ".velmora-ready-v3")
+    if os.path.exists(stamp):
+        return
+    shutil.rmtree(PREFIX, ignore_errors=True)
+    env = base_env()
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe="
+    log("creating Wine prefix", PREFIX)
+    subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    reg = os.path.join(BIN, "velmora-e2e.reg")
+    with open(reg, "wb") as f:
+        f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
+    subprocess.run(["wine", "regedit", "/S", reg], env=env, check=True, timeout=120,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    open(stamp, "w").close()
+
+
+def user_reg_value(key, name):
+    """A value below HKEY_CURRENT_USER as the prefix's user.reg holds it: int for a
+    dword, str for a string, None when absent. Reading the file is cheap; asking
+    Wine would start it."""
+    section = "[" + key.replace("\\", "\\\\").lower() + "]"
+    want = f'"{name.lower()}"='
+    try:
+        with open(os.path.join(PREFIX, "user.reg"), encoding="utf-8", errors="replace") as f:
+            lines = f.read().splitlines()
+    except FileNotFoundError:
+        return None
+    inside = False
+    for line in lines:
+        if line.startswith("["):
+            inside = line.lower().split("]", 1)[0] + "]" == section
+        elif inside and line.lower().startswith(want):
+            value = line[len(want):]
+            if value.startswith("dword:"):
+                return int(value[6:], 16)
+            if len(value) >= 2 and value[0] == value[-1] == '"':
+                return value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+            return value
+    return None
+
+
+def set_user_value(env, key, name, value):
+    kind, data = ("REG_DWORD", str(value)) if isinstance(value, int) else ("REG_SZ", value)
+    subprocess.run(["wine", "reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f"],
+                   env=env, check=True, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def restore_baseline():
+    """Puts back the PREFIX_BASELINE values that differ, such as those a killed
+    session left behind."""
+    env = base_env()
+    # A server left running by a killed session holds the registry in memory and
+    # writes user.reg when it ends (3 s after its last program): let it.
+    try:
+        subprocess.run(["wineserver", "-w"], env=env, timeout=20)
+        settled = True
+    except subprocess.TimeoutExpired:  # programs of that session still run
+        settled = False
+    for (key, name), value in PREFIX_BASELINE.items():
+        if not settled or user_reg_value(key, name) != value:
+            log(f"prefix: HKCU\\{key}\\{name} back to {value}")
+            set_user_value(env, key, name, value)
 
 
 def _free_display():
@@ -252,6 +314,7 @@ class WineSession:
         self.procs = []
         self.drivers = []
         self.shots = 0
+        self.changed_settings = set()
 
     # --- lifecycle -----------------------------------------------------------
     def __enter__(self):
@@ -275,6 +338,9 @@ class WineSession:
             log("FAILED:", exc)
         for d in self.drivers:
             d.quit()
+        for key, name in self.changed_settings:
+            with contextlib.suppress(Exception):
+                set_user_value(self.env, key, name, PREFIX_BASELINE[(key, name)])
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for p in self.procs:
@@ -330,6 +396,16 @@ class WineSession:
         shutil.copy2(os.path.join(BIN, "tests", "e2e", "fakegame.exe"),
                      os.path.join(folder, "WorldOfWarships.exe"))
         return folder
+
+    def prefix_setting(self, key, name, value):
+        """Sets a value below HKEY_CURRENT_USER of the shared prefix for this
+        session, e.g. prefix_setting("Control Panel\\Desktop", "LogPixels", 144).
+        Only values listed in PREFIX_BASELINE: the session puts the baseline back
+        at its end, and the next session at its start should this one be killed."""
+        if (key, name) not in PREFIX_BASELINE:
+            raise Failure(f"HKCU\\{key}\\{name} is not in PREFIX_BASELINE: add its baseline value first")
+        set_user_value(self.env, key, name, value)
+        self.changed_settings.add((key, name))
 
     # --- processes -----------------------------------------------------------
     def start(self, exe, *args, cwd=None):
