@@ -23,6 +23,25 @@ import time
 HTML = "text/html; charset=utf-8"
 
 
+class _LineRecorder:
+    """The request stream, keeping the lines read since the last take()."""
+
+    def __init__(self, stream):
+        self.stream, self.seen = stream, bytearray()
+
+    def readline(self, *args):
+        line = self.stream.readline(*args)
+        self.seen += line
+        return line
+
+    def take(self):
+        lines, self.seen = bytes(self.seen), bytearray()
+        return lines
+
+    def __getattr__(self, name):
+        return getattr(self.stream, name)
+
+
 class ToolServer:
     def __init__(self, root=None, port=0, rate=None, log_path=None, hold=60):
         """root: folder whose files are served (None: fixed bodies only); port 0
@@ -41,6 +60,10 @@ class ToolServer:
 
             def log_message(self, *args):
                 pass
+
+            def setup(self):
+                super().setup()
+                self.rfile = _LineRecorder(self.rfile)
 
             def do_GET(self):
                 server._record(self)
@@ -95,11 +118,11 @@ class ToolServer:
         return f"http://127.0.0.1:{self.port}{path}"
 
     def _record(self, handler):
-        raw = str(handler.headers).encode("latin-1")
+        raw = handler.rfile.take().split(b"\n", 1)[1]  # the lines after the request line
         self.requests.append((handler.path, raw))
         if self.log_path:
             with open(self.log_path, "ab") as f:
-                f.write(handler.requestline.encode() + b"\r\n" + raw + b"\r\n")
+                f.write(handler.requestline.encode() + b"\r\n" + raw)
 
     def _find(self, path):
         if path in self.bodies:

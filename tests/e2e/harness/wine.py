@@ -39,6 +39,7 @@ def free_port():
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
 
+
 _REG = """Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
