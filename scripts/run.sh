@@ -26,11 +26,27 @@ PY
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-  export DISPLAY=:57
-  Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null' EXIT
-  sleep 1
+  # A display number nobody holds (no socket, no lock file), like the E2E
+  # harness. It is ours once its lock file names our Xvfb: if another server
+  # takes the number at the same moment, ours exits and the next is tried.
+  xvfb=
+  trap '[ -z "$xvfb" ] || kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+  for n in $(seq 140 399); do
+    if [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; then continue; fi
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    up=0
+    for _ in $(seq 200); do  # within 20 s
+      kill -0 $xvfb 2>/dev/null || break
+      if [ -S /tmp/.X11-unix/X$n ] && [ "$(tr -d ' \n' 2>/dev/null < /tmp/.X$n-lock)" = "$xvfb" ]; then up=1; break; fi
+      sleep 0.1
+    done
+    [ "$up" = 1 ] && break
+    kill -0 $xvfb 2>/dev/null || { xvfb=; continue; }
+    echo "run: Xvfb :$n did not come up within 20 s" >&2; exit 1
+  done
+  [ -n "$xvfb" ] || { echo "run: no free X display" >&2; exit 1; }
+  export DISPLAY=:$n
   ( while kill -0 $xvfb 2>/dev/null; do sleep 5; import -window root build/windows/velmora-screen.png 2>/dev/null || true; done ) &
   echo "No display: Velmora runs on a private Xvfb; see build/windows/velmora-screen.png"
 fi

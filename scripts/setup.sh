@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # One-time machine set-up for building and testing Velmora on Debian 12, as root.
 # Installs the apt packages, then cross-builds for mingw-w64 the libraries Debian
-# only ships natively (zlib+minizip, libpng, libjpeg-turbo), from Debian's own
-# source packages, into a cache outside the repo. Safe to run again: a second run
-# with everything present takes seconds.
+# only ships natively (zlib+minizip, libpng, libjpeg-turbo), from pinned versions
+# of Debian's own source packages with Debian's patches applied, into a cache
+# outside the repo. Each library carries a stamp of its recipe and is rebuilt when
+# the recipe changes. Safe to run again: a second run with nothing changed takes
+# seconds.
 set -euo pipefail
+shopt -s inherit_errexit  # a failure inside $(...) stops the script too
 
 CACHE=${VELMORA_DEPS:-/var/cache/velmora-deps}
 PREFIX=$CACHE/mingw64
 HOST=x86_64-w64-mingw32
+
+# Exact bookworm source versions (apt-cache showsrc). Changing a pin rebuilds
+# that library.
+ZLIB_VERSION=1:1.2.13.dfsg-1
+PNG_VERSION=1.6.39-2+deb12u5
+JPEG_VERSION=1:2.1.5-2
 
 APT_PACKAGES=(
   build-essential cmake ninja-build pkg-config git curl ca-certificates dpkg-dev
@@ -19,29 +28,49 @@ APT_PACKAGES=(
   nginx-light libarchive-tools python3 time procps
 )
 
-# Every package must be installed, not only those of an earlier version of this list.
-need_apt=0
-installed=$(dpkg-query -W -f='${Status}\n' "${APT_PACKAGES[@]}" 2>/dev/null | grep -c 'install ok installed' || true)
-[ "$installed" -eq "${#APT_PACKAGES[@]}" ] || need_apt=1
+die() { echo "setup: $*" >&2; exit 1; }
 
-if [ "$need_apt" = 1 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  # Source packages are needed to cross-build the libraries below.
-  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    cat > /etc/apt/sources.list.d/velmora-src.sources <<'SRC'
+installed_ok() { dpkg-query -W -f='${Status}\n' "$@" 2>/dev/null | grep -c 'install ok installed' || true; }
+
+# --- apt ---------------------------------------------------------------------
+apt_updated=0
+apt_update() { [ "$apt_updated" = 1 ] || { apt-get update -qq >&2; apt_updated=1; }; }
+
+# Source packages are needed to cross-build the libraries below.
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+  cat > /etc/apt/sources.list.d/velmora-src.sources <<'SRC'
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
+fi
+
+# Every package must be installed, not only those of an earlier version of this list.
+if [ "$(installed_ok "${APT_PACKAGES[@]}")" -ne "${#APT_PACKAGES[@]}" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt_update
+  # Our tests start nginx themselves, on their own ports. A newly installed nginx
+  # must not come up as a system service on port 80; an nginx the machine already
+  # had is left exactly as it is. A policy-rc.d the machine has is left in charge.
+  nginx_new=0
+  [ "$(installed_ok nginx-common)" = 1 ] || nginx_new=1
+  policy=/usr/sbin/policy-rc.d
+  if [ "$nginx_new" = 1 ] && [ ! -e "$policy" ]; then
+    trap 'grep -qs "^# velmora-setup" "$policy" && rm -f "$policy"' EXIT
+    printf '%s\n' '#!/bin/sh' '# velmora-setup: no start of a newly installed nginx, removed after the install' \
+      'for a; do case $a in -*) ;; nginx|nginx.service) exit 101 ;; *) exit 0 ;; esac; done' 'exit 0' > "$policy"
+    chmod 755 "$policy"
   fi
-  apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${APT_PACKAGES[@]}" >/dev/null
-  # nginx is started by our tests on their own ports, never as a system service.
-  systemctl disable --now nginx >/dev/null 2>&1 || true
-  pkill -x nginx 2>/dev/null || true
-  mkdir -p "$CACHE"
+  if grep -qs '^# velmora-setup' "$policy"; then rm -f "$policy"; fi
+  trap - EXIT
+  if [ "$nginx_new" = 1 ]; then
+    # Nor at the next boot; this only changes start links, it stops nothing.
+    systemctl disable nginx.service >/dev/null 2>&1 || true
+    update-rc.d nginx disable >/dev/null 2>&1 || true
+  fi
 fi
 
 # The E2E tests run Velmora with a Chinese locale.
@@ -56,50 +85,126 @@ mkdir -p "$PREFIX/lib" "$PREFIX/include" "$CACHE/src"
 CC=$HOST-gcc-posix
 AR=$HOST-ar
 RANLIB=$HOST-ranlib
+JOBS=${JOBS:-2}
 
-fetch_source() { # package/suite -> directory of the unpacked source
-  local pkg=${1%%/*}
-  local dir
-  dir=$(find "$CACHE/src" -maxdepth 1 -type d -name "$pkg-*" | head -n 1)
-  if [ -z "$dir" ]; then
-    (cd "$CACHE/src" && apt-get source -qq --download-only "$1" >/dev/null 2>&1 || apt-get source -qq "$1" >/dev/null)
-    (cd "$CACHE/src" && for d in *.dsc; do dpkg-source -x --skip-patches "$d" >/dev/null 2>&1 || true; done)
-    dir=$(find "$CACHE/src" -maxdepth 1 -type d -name "$pkg-*" | head -n 1)
+# Part of every recipe: a new compiler, C runtime or build tool rebuilds all.
+TOOLCHAIN="CC=$CC AR=$AR RANLIB=$RANLIB PREFIX=$PREFIX
+$($CC --version | head -n 1)
+$(dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
+    binutils-mingw-w64-x86-64 cmake ninja-build)"
+
+fetch_files() { # package=version -> its .dsc and tarballs in $CACHE/src
+  # apt downloads as _apt when it can write there, so into a folder of its own.
+  local tmp; tmp=$(mktemp -d "$CACHE/src/.fetch.XXXXXX")
+  if id _apt >/dev/null 2>&1; then chown _apt "$tmp"; fi
+  (cd "$tmp"; apt-get source -qq --download-only "$1" >/dev/null)
+  mv -f "$tmp"/* "$CACHE/src/"
+  rm -rf "$tmp"
+}
+
+fetch_source() { # package version -> directory of the unpacked, patched source
+  local pkg=$1 ver=$2
+  local base=${pkg}_${ver#*:}
+  local dsc=$CACHE/src/$base.dsc dir=$CACHE/src/$base
+  if [ ! -d "$dir" ]; then
+    rm -rf "$dir.tmp"
+    # A plain dpkg-source -x applies debian/patches/series. Its gpgv complaint
+    # (no Debian keyring) is only shown on failure: apt has already checked the
+    # files against the signed index, and dpkg-source checks them against the .dsc.
+    if ! { [ -f "$dsc" ] && dpkg-source -x "$dsc" "$dir.tmp" >"$CACHE/src/.unpack.log" 2>&1; }; then
+      rm -rf "$dir.tmp"
+      apt-cache showsrc "$pkg" 2>/dev/null | grep -qx "Version: $ver" || apt_update
+      apt-cache showsrc "$pkg" 2>/dev/null | grep -qx "Version: $ver" \
+        || die "source $pkg $ver is not offered by apt (needs a deb-src line for bookworm); offered: $(apt-cache showsrc "$pkg" 2>/dev/null | sed -n 's/^Version: //p' | tr '\n' ' ')"
+      fetch_files "$pkg=$ver"
+      dpkg-source -x "$dsc" "$dir.tmp" >"$CACHE/src/.unpack.log" 2>&1 || { cat "$CACHE/src/.unpack.log" >&2; die "cannot unpack $dsc"; }
+    fi
+    mv "$dir.tmp" "$dir"
+  fi
+  [ "$(cat "$dir/debian/source/format")" = "3.0 (quilt)" ] || die "$dir: not a 3.0 (quilt) source"
+  if [ -s "$dir/debian/patches/series" ]; then
+    local want have
+    want=$(sed 's/#.*//' "$dir/debian/patches/series" | awk 'NF { print $1 }')
+    have=$(cat "$dir/.pc/applied-patches" 2>/dev/null || true)
+    [ "$want" = "$have" ] || die "$dir: Debian's patches are not all applied"
   fi
   echo "$dir"
 }
 
-if [ ! -f "$PREFIX/lib/libminizip.a" ]; then
-  src=$(fetch_source zlib/bookworm)
-  b=$CACHE/build-zlib; rm -rf "$b"; cp -r "$src" "$b"
-  (cd "$b" && for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees uncompr zutil; do
-       $CC -O2 -c $f.c -o $f.o; done && $AR rcs libz.a *.o && cp libz.a "$PREFIX/lib/" && cp zlib.h zconf.h "$PREFIX/include/")
-  (cd "$b/contrib/minizip" && for f in ioapi unzip iowin32; do $CC -O2 -I"$PREFIX/include" -c $f.c -o $f.o; done \
-     && $AR rcs libminizip.a ioapi.o unzip.o iowin32.o && cp libminizip.a "$PREFIX/lib/" \
-     && mkdir -p "$PREFIX/include/minizip" && cp ioapi.h unzip.h iowin32.h "$PREFIX/include/minizip/")
-  rm -rf "$b"
-fi
+install_staged() { # staged tree -> $PREFIX, each file by rename, so a build linking meanwhile never reads half a file
+  local from=$1 f
+  (cd "$from" && find . -type d) | while read -r f; do mkdir -p "$PREFIX/$f"; done
+  (cd "$from" && find . ! -type d) | while read -r f; do
+    cp -P "$from/$f" "$PREFIX/$f.new.$$"
+    mv -fT "$PREFIX/$f.new.$$" "$PREFIX/$f"
+  done
+}
 
-if [ ! -f "$PREFIX/lib/libpng16.a" ]; then
-  src=$(fetch_source libpng1.6/bookworm)
-  b=$CACHE/build-png; rm -rf "$b"; mkdir -p "$b"
-  cmake -S "$src" -B "$b" -G Ninja -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER=$CC \
+# Plain command sequences, not && lists: under set -e a failing step inside a
+# && list would not stop the script.
+build_zlib() { # source build-dir
+  local s=$2/stage f
+  cp -r "$1" "$2/src"
+  mkdir -p "$s/lib" "$s/include/minizip"
+  cd "$2/src"
+  for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees uncompr zutil; do
+    $CC -O2 -c $f.c -o $f.o
+  done
+  $AR rcs "$s/lib/libz.a" *.o
+  cp zlib.h zconf.h "$s/include/"
+  cd contrib/minizip
+  for f in ioapi unzip iowin32; do
+    $CC -O2 -I"$s/include" -c $f.c -o $f.o
+  done
+  $AR rcs "$s/lib/libminizip.a" ioapi.o unzip.o iowin32.o
+  cp ioapi.h unzip.h iowin32.h "$s/include/minizip/"
+  install_staged "$s"
+}
+
+build_png() { # source build-dir
+  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER=$CC \
     -DCMAKE_RC_COMPILER=$HOST-windres -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
     -DCMAKE_FIND_ROOT_PATH="$PREFIX" -DZLIB_LIBRARY="$PREFIX/lib/libz.a" -DZLIB_INCLUDE_DIR="$PREFIX/include" \
     -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_STATIC=ON >/dev/null
-  cmake --build "$b" >/dev/null && cmake --install "$b" >/dev/null
-  rm -rf "$b"
-fi
+  cmake --build "$2" -j "$JOBS" >/dev/null
+  DESTDIR="$2/stage" cmake --install "$2" >/dev/null
+  install_staged "$2/stage$PREFIX"
+}
 
-if [ ! -f "$PREFIX/lib/libjpeg.a" ]; then
-  src=$(fetch_source libjpeg-turbo/bookworm)
-  b=$CACHE/build-jpeg; rm -rf "$b"; mkdir -p "$b"
-  cmake -S "$src" -B "$b" -G Ninja -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=AMD64 \
+build_jpeg() { # source build-dir
+  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=AMD64 \
     -DCMAKE_C_COMPILER=$CC -DCMAKE_RC_COMPILER=$HOST-windres -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
-    -DWITH_SIMD=OFF -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib" >/dev/null
-  cmake --build "$b" >/dev/null && cmake --install "$b" >/dev/null
+    -DWITH_SIMD=OFF -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib" -Wno-dev >/dev/null
+  cmake --build "$2" -j "$JOBS" >/dev/null
+  DESTDIR="$2/stage" cmake --install "$2" >/dev/null
+  install_staged "$2/stage$PREFIX"
+}
+
+declare -A RECIPE_HASH
+library() { # name package version depends-on outputs...: rebuilds when the stamp of its recipe is missing or differs
+  local name=$1 pkg=$2 ver=$3 deps=$4; shift 4
+  local hash stamp=$CACHE/$name.stamp why= d out
+  hash=$( { echo "$pkg $ver"; echo "$TOOLCHAIN"; declare -f fetch_files fetch_source install_staged "build_$name"
+            for d in $deps; do echo "$d ${RECIPE_HASH[$d]}"; done; } | sha256sum | cut -d' ' -f1)
+  RECIPE_HASH[$name]=$hash
+  if [ ! -f "$stamp" ]; then why="no stamp"
+  elif [ "$(cat "$stamp")" != "$hash" ]; then why="recipe changed"
+  fi
+  for out; do [ -n "$why" ] || [ -f "$PREFIX/$out" ] || why="$out missing"; done
+  [ -n "$why" ] || return 0
+  echo "setup: building $name ($pkg $ver) for $HOST: $why"
+  rm -f "$stamp"
+  local src b=$CACHE/build-$name
+  src=$(fetch_source "$pkg" "$ver")
+  rm -rf "$b"; mkdir -p "$b"
+  ( "build_$name" "$src" "$b" )
   rm -rf "$b"
-fi
+  echo "$hash" > "$stamp"
+}
+
+library zlib zlib "$ZLIB_VERSION" "" lib/libz.a lib/libminizip.a include/zlib.h include/minizip/unzip.h
+library png libpng1.6 "$PNG_VERSION" zlib lib/libpng16.a include/png.h
+library jpeg libjpeg-turbo "$JPEG_VERSION" "" lib/libjpeg.a include/jpeglib.h
 
 echo "setup: ok (cross libraries in $PREFIX)"

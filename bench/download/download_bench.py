@@ -9,7 +9,8 @@ import subprocess
 import sys
 import time
 
-from netsupport import PROBE, nginx, read, run_probe, write_archive
+from netsupport import read, run_probe, write_archive
+from nginx_server import nginx
 from wine import WineSession
 
 SIZE = 55 * 1024 * 1024

@@ -5,35 +5,18 @@ the two alternate run by run, so both see the same machine load. Prints the best
 time of each, their ratio and the program's peak memory against the goals (1.5x,
 archive size + 40 MB). The program's time excludes Wine's start-up."""
 import argparse
-import contextlib
 import os
 import random
 import resource
 import shutil
-import socket
 import subprocess
-import sys
-import tempfile
 import time
 import zipfile
 
+from nginx_server import nginx
+
 OBJECT = "/wot/wows/cj/pd/lh.zip"
 MiB = 1024 * 1024
-
-NGINX_CONF = """worker_processes 1;
-daemon off;
-pid {prefix}/nginx.pid;
-error_log {prefix}/error.log warn;
-events {{ worker_connections 64; }}
-http {{
-  access_log off;
-  client_body_temp_path {prefix}/cb; proxy_temp_path {prefix}/px; fastcgi_temp_path {prefix}/fc;
-  uwsgi_temp_path {prefix}/uw; scgi_temp_path {prefix}/sc;
-  sendfile on;
-  default_type application/octet-stream;
-  server {{ listen 127.0.0.1:{port}; root {root}; location / {{ try_files $uri =404; }} }}
-}}
-"""
 
 
 def make_archive(path):
@@ -50,38 +33,6 @@ def make_archive(path):
             z.writestr(f"profile/particles/{folder}/part_{i:03}.xml",
                        rng.randbytes(380 * 1024).translate(table))
     os.replace(path + ".part", path)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-@contextlib.contextmanager
-def nginx(root):
-    prefix = tempfile.mkdtemp(prefix="velmora-bench-nginx-")
-    os.chmod(prefix, 0o777)
-    port = free_port()
-    conf = os.path.join(prefix, "nginx.conf")
-    with open(conf, "w") as f:
-        f.write(NGINX_CONF.format(prefix=prefix, port=port, root=root))
-    cmd = ["nginx", "-p", prefix, "-c", conf]
-    if os.geteuid() == 0:
-        cmd = ["runuser", "-u", "nobody", "--"] + cmd
-    proc = subprocess.Popen(cmd, stderr=subprocess.PIPE)
-    try:
-        for _ in range(100):
-            with contextlib.suppress(OSError), socket.create_connection(("127.0.0.1", port), 0.2):
-                break
-            time.sleep(0.1)
-        else:
-            raise SystemExit("nginx did not start: " + proc.stderr.read().decode(errors="replace"))
-        yield port
-    finally:
-        proc.terminate()
-        proc.wait(timeout=10)
-        shutil.rmtree(prefix, ignore_errors=True)
 
 
 def wine_env(work):
@@ -137,7 +88,7 @@ def main():
         os.makedirs(d)
 
     baselines, lines = [], []
-    with nginx(www) as port:
+    with nginx(www) as (port, _):
         proc = subprocess.Popen(["wine", a.exe, "--host", "127.0.0.1", "--port", str(port),
                                  "--program", winpath(program), "--game", winpath(game),
                                  "--tmp", winpath(tmp)], env=env, stdin=subprocess.PIPE,

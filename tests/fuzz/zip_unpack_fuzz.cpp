@@ -17,12 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A small disk, so stated sizes that are absurd are refused before inflating.
-class SmallDisk : public velmora::testing::FaultyFileSystem {
- public:
-  std::optional<uint64_t> FreeSpace(const std::string&) override { return 8u << 20; }
-};
-
 const std::string& Root() {
   static const std::string root = [] {
     std::string pattern = (fs::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
@@ -39,7 +33,8 @@ void Require(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static SmallDisk disk;
+  // A small disk, so stated sizes that are absurd are refused before inflating.
+  static velmora::testing::SmallDisk disk(8u << 20);
   const std::string target = Root() + "/target";
   velmora::ZipUnit unit(disk);
   int events = 0;

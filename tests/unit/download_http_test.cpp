@@ -2,14 +2,14 @@
 
 #include "net/HttpDownloader.h"
 #include "support/FaultyFileSystem.h"
-#include "support/RecordingView.h"
+#include "support/RecordingViews.h"
 #include "support/ScriptedWinInet.h"
 #include "support/TempDir.h"
 
 namespace velmora {
 namespace {
 
-using testing::RecordingView;
+using testing::RecordingDownloadView;
 using testing::ScriptedAnswer;
 using testing::ScriptedWinInet;
 using testing::ArchiveBytes;
@@ -45,7 +45,7 @@ class HttpDownloadTest : public ::testing::Test {
 
   ScriptedWinInet server;
   testing::TempDir dir;
-  RecordingView view;
+  RecordingDownloadView view;
   int64_t nowMs = 0;
   uint32_t nextNumber = 4711;
 };
@@ -104,7 +104,7 @@ TEST_F(HttpDownloadTest, ResumeAfterAMebibyteAsksForTheTailAndAppendsIt) {
   EXPECT_EQ(view.statuses.back(), "开始下载") << "the status keeps the last state text";
   EXPECT_EQ(view.percents.back(), 33);
 
-  RecordingView again;
+  RecordingDownloadView again;
   EXPECT_TRUE(SameBytes(d.Download(kObject, true, again), body));
   ASSERT_EQ(server.requests.size(), 2u);
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=1048576-\r\nContent-Length: 0\r\n");
@@ -124,7 +124,7 @@ TEST_F(HttpDownloadTest, ServerThatIgnoresTheRangeGivesTheWholeFileExactlyOnce) 
   EXPECT_EQ(d.Download(kObject, false, view), "");
   ASSERT_EQ(HeldBytes(d), 50000u);
 
-  RecordingView again;
+  RecordingDownloadView again;
   EXPECT_TRUE(SameBytes(d.Download(kObject, true, again), body));
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=50000-\r\nContent-Length: 0\r\n");
   EXPECT_EQ(again.statuses, (Strings{"正在连接Internet", "Internet连接已建立", "服务器不支持网络续传",
@@ -138,7 +138,7 @@ TEST_F(HttpDownloadTest, ServerThatIgnoresTheRangeGivesTheWholeFileExactlyOnce) 
   server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 60000), End::Reset));
   server.answers.push_back(ScriptedAnswer::Whole(200, newer));
   d.Download(kObject, false, view);
-  RecordingView third;
+  RecordingDownloadView third;
   EXPECT_TRUE(SameBytes(d.Download(kObject, true, third), newer));
   EXPECT_EQ(d.TotalSizeText(), "150000");
   EXPECT_LT(third.percents.front(), 5);
@@ -176,7 +176,7 @@ TEST_F(HttpDownloadTest, ErrorStatusIsAFailureThatLeavesTheHeldBytesAlone) {
   const std::string held = dir.Read("\\~~4711.tmp");
 
   for (int status : {404, 500, 503}) {
-    RecordingView page;
+    RecordingDownloadView page;
     server.answers.push_back(ScriptedAnswer::Whole(status, "<html>error page</html>"));
     EXPECT_EQ(d.Download(kObject, true, page), "") << status;
     EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::ErrorStatus);
@@ -201,7 +201,7 @@ TEST_F(HttpDownloadTest, ResumeOfACompleteFileRefusedWith416AsksOnceForTheWholeF
 
   server.answers.push_back(ScriptedAnswer::Whole(416, "<html>416</html>"));
   server.answers.push_back(ScriptedAnswer::Whole(206, body));
-  RecordingView again;
+  RecordingDownloadView again;
   EXPECT_TRUE(SameBytes(d.Download(kObject, true, again), body));
   ASSERT_EQ(server.requests.size(), 3u);
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=20000-\r\nContent-Length: 0\r\n");
@@ -291,7 +291,7 @@ TEST_F(HttpDownloadTest, ClosingThePageCancelsAndKeepsThePartForTheSameObject) {
   EXPECT_EQ(server.openHandles, 0);
 
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(3000)));
-  RecordingView again;
+  RecordingDownloadView again;
   EXPECT_TRUE(SameBytes(d.Download(kObject, true, again), body));
 }
 
@@ -302,7 +302,7 @@ TEST_F(HttpDownloadTest, APressWhileDownloadingDoesNotStartASecondDownload) {
   HttpDownloader d = MakeDownloader();
   std::string inner = "unset";
   view.onPiece = [&](int piece) {
-    RecordingView other;
+    RecordingDownloadView other;
     if (piece == 1) inner = d.Download("/wot/wows/cj/tb/al.zip", false, other);
     return true;
   };
@@ -360,7 +360,7 @@ TEST_F(HttpDownloadTest, RateShowsTheRecentIntervalAndLeavesTheHeldBytesOut) {
   ASSERT_FALSE(view.percents.empty());
 
   // The resume runs at 50 KiB/s: the figure tells that, not held bytes / time.
-  RecordingView again;
+  RecordingDownloadView again;
   again.onPiece = [this](int) {
     nowMs += 20;
     return true;

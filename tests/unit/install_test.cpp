@@ -5,8 +5,10 @@
 #include "app/Settings.h"
 #include "catalogue/Install.h"
 #include "net/HttpDownloader.h"
+#include "support/FakeDownloader.h"
 #include "support/FaultyFileSystem.h"
 #include "support/FolderLink.h"
+#include "support/RecordingViews.h"
 #include "support/ScriptedWinInet.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
@@ -14,51 +16,12 @@
 namespace velmora {
 namespace {
 
+using testing::FakeDownloader;
 using testing::FaultyFileSystem;
+using testing::Message;
+using testing::RecordingInstallView;
 using testing::TempDir;
 using testing::ZipWriter;
-
-struct Message {
-  std::string text, title;
-  bool operator==(const Message&) const = default;
-};
-
-class RecordingInstallView : public InstallView {
- public:
-  std::vector<std::string> captions;
-  std::vector<Message> messages;
-  std::vector<UnpackProgress> unpacked;
-  std::function<void(const Message&)> onMessage;
-  std::function<bool(const UnpackProgress&)> onUnpack;
-
-  void SetInstallCaption(std::string_view c) override { captions.emplace_back(c); }
-  void ShowMessage(std::string_view text, std::string_view title) override {
-    messages.push_back({std::string(text), std::string(title)});
-    if (onMessage) onMessage(messages.back());
-  }
-  void SetStatus(std::string_view) override {}
-  void SetProgress(int) override {}
-  void SetRate(std::string_view) override {}
-  bool KeepGoing() override { return true; }
-  bool OnUnpackProgress(const UnpackProgress& p) override {
-    unpacked.push_back(p);
-    return onUnpack ? onUnpack(p) : true;
-  }
-};
-
-class FakeDownloader : public ArchiveDownloader {
- public:
-  std::vector<std::string> content;  // one answer per call, then empty
-  std::vector<std::string> objects;
-  std::function<void()> during;      // runs while "downloading"
-
-  std::string Download(const std::string& object, bool, DownloadView&) override {
-    objects.push_back(object);
-    if (during) during();
-    if (objects.size() > content.size()) return {};
-    return content[objects.size() - 1];
-  }
-};
 
 const CatalogueEntry& BlueTrails() {
   for (const CatalogueEntry& e : AllEntries()) {
@@ -159,14 +122,9 @@ TEST_F(InstallTest, GameRootIsReadAgainAfterTheDownload) {
   EXPECT_FALSE(ArchiveLeft());
 }
 
-class SmallDisk : public FaultyFileSystem {
- public:
-  std::optional<uint64_t> FreeSpace(const std::string&) override { return 1000; }
-};
-
 TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
   FaultyFileSystem locked;
-  SmallDisk small;
+  testing::SmallDisk small(1000);
   struct Case {
     const char* what;
     std::string archive;

@@ -8,21 +8,13 @@
 #include "catalogue/Uninstall.h"
 #include "support/FaultyFileSystem.h"
 #include "support/FolderLink.h"
+#include "support/RecordingViews.h"
 #include "support/TempDir.h"
 
 namespace velmora {
 namespace {
 
 namespace fsys = std::filesystem;
-
-class RecordingPage : public PluginPageView {
- public:
-  std::vector<std::string> events;
-  void SetInstallCaption(std::string_view c) override { events.push_back("caption:" + std::string(c)); }
-  void ShowMessage(std::string_view text, std::string_view title) override {
-    events.push_back(std::string(title) + ":" + std::string(text));
-  }
-};
 
 // Logs every delete it is asked for, on top of the faults.
 class DeleteLog : public testing::FaultyFileSystem {
@@ -58,7 +50,7 @@ fsys::path Native(const std::string& windowsText) {
 struct UninstallTest : ::testing::Test {
   testing::TempDir program, game, outside;
   DeleteLog fs;
-  RecordingPage page;
+  testing::RecordingPage page;
 
   void SetUp() override { UseGameRoot(game.path()); }
   void UseGameRoot(const std::string& root) {

@@ -242,14 +242,9 @@ TEST_F(ZipUnitTest, CorruptArchivesChangeNothing) {
   expectUnchanged(conflict.Build(), "a file and a folder of one name");
 }
 
-class SmallDisk : public FaultyFileSystem {
- public:
-  std::optional<uint64_t> FreeSpace(const std::string&) override { return 1 << 20; }
-};
-
 TEST_F(ZipUnitTest, EntriesLargerThanTheFreeSpaceFailCleanly) {
   auto before = Snapshot(game.path());
-  SmallDisk disk;
+  testing::SmallDisk disk(1 << 20);
   ZipWriter bomb = WithGoodEntry();
   bomb.Add("profile/bomb.bin", "tiny").statedSize = 0xF0000000u;
   EXPECT_EQ(Unpack(bomb, disk), UnpackResult::NoSpace);

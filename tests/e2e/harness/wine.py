@@ -15,10 +15,13 @@ Every session's files live in <build>/e2e/<name>/: program/, drives/, artifacts/
 import contextlib
 import fcntl
 import os
+import queue
 import shutil
 import signal
+import socket
 import subprocess
 import sys
+import threading
 import time
 
 BIN = os.environ.get("VELMORA_E2E_BIN", os.path.abspath("build/windows-e2e"))
@@ -27,6 +30,15 @@ PREFIX = os.path.join(BIN, "wine-prefix")
 TOOL_PORT = int(os.environ.get("VELMORA_TOOL_PORT", "18431"))
 FORUM_PORT = int(os.environ.get("VELMORA_FORUM_PORT", "18432"))
 SITE_PORT = int(os.environ.get("VELMORA_SITE_PORT", "18433"))
+
+
+def free_port():
+    """A port on 127.0.0.1 that nothing listens on now (for servers the build's
+    addresses do not name, and for a closed port)."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
 
 _REG = """Windows Registry Editor Version 5.00
 
@@ -55,6 +67,14 @@ _REG = """Windows Registry Editor Version 5.00
 """
 
 
+# Values below HKEY_CURRENT_USER of the shared prefix that a scenario may change
+# for itself (WineSession.prefix_setting); int: REG_DWORD, str: REG_SZ (ASCII). Every
+# session starts from these, however the one before it ended.
+PREFIX_BASELINE = {
+    ("Control Panel\\Desktop", "LogPixels"): 96,  # 100 % scaling
+}
+
+
 def log(*parts):
     print("[e2e]", *parts, flush=True)
 
@@ -78,26 +98,80 @@ def base_env():
 
 
 def ensure_prefix():
-    """Creates the prefix once (about 10 s) and reuses it afterwards."""
+    """Creates the prefix once (about 10 s) and reuses it afterwards, with its
+    PREFIX_BASELINE values."""
     os.makedirs(BIN, exist_ok=True)
     with open(os.path.join(BIN, "wine-prefix.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        stamp = os.path.join(PREFIX, ".velmora-ready-v3")
-        if os.path.exists(stamp):
-            return
-        shutil.rmtree(PREFIX, ignore_errors=True)
-        env = base_env()
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe="
-        log("creating Wine prefix", PREFIX)
-        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        reg = os.path.join(BIN, "velmora-e2e.reg")
-        with open(reg, "wb") as f:
-            f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
-        subprocess.run(["wine", "regedit", "/S", reg], env=env, check=True, timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=env, timeout=120)
-        open(stamp, "w").close()
+        _create_prefix()
+        restore_baseline()
+
+
+def _create_prefix():
+    stamp = os.path.join(PREFIX, ".velmora-ready-v3")
+    if os.path.exists(stamp):
+        return
+    shutil.rmtree(PREFIX, ignore_errors=True)
+    env = base_env()
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe="
+    log("creating Wine prefix", PREFIX)
+    subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    reg = os.path.join(BIN, "velmora-e2e.reg")
+    with open(reg, "wb") as f:
+        f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
+    subprocess.run(["wine", "regedit", "/S", reg], env=env, check=True, timeout=120,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    open(stamp, "w").close()
+
+
+def user_reg_value(key, name):
+    """A value below HKEY_CURRENT_USER as the prefix's user.reg holds it: int for a
+    dword, str for a string, None when absent. Reading the file is cheap; asking
+    Wine would start it."""
+    section = "[" + key.replace("\\", "\\\\").lower() + "]"
+    want = f'"{name.lower()}"='
+    try:
+        with open(os.path.join(PREFIX, "user.reg"), encoding="utf-8", errors="replace") as f:
+            lines = f.read().splitlines()
+    except FileNotFoundError:
+        return None
+    inside = False
+    for line in lines:
+        if line.startswith("["):
+            inside = line.lower().split("]", 1)[0] + "]" == section
+        elif inside and line.lower().startswith(want):
+            value = line[len(want):]
+            if value.startswith("dword:"):
+                return int(value[6:], 16)
+            if len(value) >= 2 and value[0] == value[-1] == '"':
+                return value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+            return value
+    return None
+
+
+def set_user_value(env, key, name, value):
+    kind, data = ("REG_DWORD", str(value)) if isinstance(value, int) else ("REG_SZ", value)
+    subprocess.run(["wine", "reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f"],
+                   env=env, check=True, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def restore_baseline():
+    """Puts back the PREFIX_BASELINE values that differ, such as those a killed
+    session left behind."""
+    env = base_env()
+    # A server left running by a killed session holds the registry in memory and
+    # writes user.reg when it ends (3 s after its last program): let it.
+    try:
+        subprocess.run(["wineserver", "-w"], env=env, timeout=20)
+        settled = True
+    except subprocess.TimeoutExpired:  # programs of that session still run
+        settled = False
+    for (key, name), value in PREFIX_BASELINE.items():
+        if not settled or user_reg_value(key, name) != value:
+            log(f"prefix: HKCU\\{key}\\{name} back to {value}")
+            set_user_value(env, key, name, value)
 
 
 def _free_display():
@@ -119,7 +193,16 @@ def wait_until(probe, timeout, what, interval=0.05):
 
 
 class Driver:
-    """The UI driver (uidriver.exe) running in the session; one command a call."""
+    """The UI driver (uidriver.exe) running in the session; one command a call.
+    Every reply is awaited for a bounded time: the command's own wait and a
+    margin; a driver that does not answer by then fails the call and is ended."""
+
+    # Where a command carries its wait (ms); uidriver waits 10 s when it is absent.
+    WAIT_FIELD = {"wait-window": 2, "gone-window": 2, "msgbox": 1, "wait-browser": 1,
+                  "no-msgbox": 1, "answer": 2, "browse": 2, "browse-cancel": 2}
+    # Beyond the command's wait: answer and browse wait up to 15 s more inside,
+    # and Wine under load is slow to start.
+    MARGIN = 30
 
     def __init__(self, session):
         self.session = session
@@ -127,15 +210,38 @@ class Driver:
             ["wine", os.path.join(BIN, "tests", "e2e", "uidriver.exe")],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             env=session.env, cwd=session.root)
-        self.call("ping")
+        self.replies = queue.Queue()
+        threading.Thread(target=self._read_replies, daemon=True).start()
+        self.call("ping", timeout=120)  # the first Wine program of a session starts slowly
 
-    def call(self, *fields, expect_ok=True):
+    def _read_replies(self):
+        for line in self.proc.stdout:
+            self.replies.put(line.decode("utf-8").rstrip("\n"))
+        self.replies.put(None)
+
+    def reply_timeout(self, fields):
+        at = self.WAIT_FIELD.get(str(fields[0]))
+        ms = 10000
+        if at is not None and at < len(fields) and str(fields[at]).isdigit():
+            ms = int(fields[at])
+        return (ms if at is not None else 0) / 1000 + self.MARGIN
+
+    def call(self, *fields, expect_ok=True, timeout=None):
+        if self.proc.poll() is not None:
+            raise Failure(f"the UI driver has ended (exit code {self.proc.returncode}); cannot send {fields}")
         line = "\t".join(str(f) for f in fields) + "\n"
         self.proc.stdin.write(line.encode("utf-8"))
         self.proc.stdin.flush()
-        reply = self.proc.stdout.readline().decode("utf-8").rstrip("\n")
-        if not reply:
-            raise Failure(f"driver gave no answer to {fields}")
+        timeout = timeout or self.reply_timeout(fields)
+        try:
+            reply = self.replies.get(timeout=timeout)
+        except queue.Empty:
+            with contextlib.suppress(Exception):
+                self.session.screenshot("driver-hangs")
+            self.quit(wait=0)  # a late reply would be taken for the next command's
+            raise Failure(f"the UI driver gave no answer to {fields} within {timeout:.0f} s")
+        if reply is None:
+            raise Failure(f"the UI driver ended without answering {fields}")
         parts = reply.split("\t")
         if expect_ok and parts[0] != "ok":
             self.session.screenshot("failure-" + str(fields[0]))
@@ -185,17 +291,19 @@ class Driver:
         self.call("browse", windows_path, ms)
 
     def browse_cancel(self, ms=20000):
-        self.call("browse-cancel", ms)
+        self.call("browse-cancel", "", ms)
 
     def close(self, window):
         self.call("close", window)
 
-    def quit(self):
+    def quit(self, wait=10):
         with contextlib.suppress(Exception):
             self.proc.stdin.close()
-            self.proc.wait(timeout=10)
+            self.proc.wait(timeout=wait)
         if self.proc.poll() is None:
             self.proc.kill()
+            with contextlib.suppress(Exception):
+                self.proc.wait(timeout=10)
 
 
 class WineSession:
@@ -207,6 +315,7 @@ class WineSession:
         self.procs = []
         self.drivers = []
         self.shots = 0
+        self.changed_settings = set()
 
     # --- lifecycle -----------------------------------------------------------
     def __enter__(self):
@@ -230,6 +339,9 @@ class WineSession:
             log("FAILED:", exc)
         for d in self.drivers:
             d.quit()
+        for key, name in self.changed_settings:
+            with contextlib.suppress(Exception):
+                set_user_value(self.env, key, name, PREFIX_BASELINE[(key, name)])
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for p in self.procs:
@@ -285,6 +397,16 @@ class WineSession:
         shutil.copy2(os.path.join(BIN, "tests", "e2e", "fakegame.exe"),
                      os.path.join(folder, "WorldOfWarships.exe"))
         return folder
+
+    def prefix_setting(self, key, name, value):
+        """Sets a value below HKEY_CURRENT_USER of the shared prefix for this
+        session, e.g. prefix_setting("Control Panel\\Desktop", "LogPixels", 144).
+        Only values listed in PREFIX_BASELINE: the session puts the baseline back
+        at its end, and the next session at its start should this one be killed."""
+        if (key, name) not in PREFIX_BASELINE:
+            raise Failure(f"HKCU\\{key}\\{name} is not in PREFIX_BASELINE: add its baseline value first")
+        set_user_value(self.env, key, name, value)
+        self.changed_settings.add((key, name))
 
     # --- processes -----------------------------------------------------------
     def start(self, exe, *args, cwd=None):

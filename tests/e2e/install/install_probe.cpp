@@ -13,12 +13,16 @@
 #include "platform/FileSystem.h"
 #include "platform/win32/WinHandle.h"
 #include "platform/win32/WinText.h"
+#include "support/FakeDownloader.h"
+#include "support/RecordingViews.h"
 #include "support/ZipWriter.h"
 #include "zip/ZipUnit.h"
 
 namespace {
 
 using namespace velmora;
+using testing::FakeDownloader;
+using testing::RecordingInstallView;
 using testing::ZipWriter;
 
 int failures = 0;
@@ -53,28 +57,6 @@ std::string GbkName(const std::string& utf8) {
   WideCharToMultiByte(936, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
   return s;
 }
-
-// What the install pipeline shows, recorded.
-class ProbeView : public InstallView {
- public:
-  std::vector<std::string> captions, messages;
-  void SetInstallCaption(std::string_view c) override { captions.emplace_back(c); }
-  void ShowMessage(std::string_view text, std::string_view) override { messages.emplace_back(text); }
-  void SetStatus(std::string_view) override {}
-  void SetProgress(int) override {}
-  void SetRate(std::string_view) override {}
-  bool KeepGoing() override { return true; }
-  bool OnUnpackProgress(const UnpackProgress&) override { return true; }
-};
-
-class ArchiveOnHand : public ArchiveDownloader {
- public:
-  explicit ArchiveOnHand(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::string Download(const std::string&, bool, DownloadView&) override { return bytes_; }
-
- private:
-  std::string bytes_;
-};
 
 }  // namespace
 
@@ -148,8 +130,9 @@ int wmain(int argc, wchar_t** argv) {
   WriteSetting(fs, SettingsFilePath(program), kSettingsSection, kGameRootKey, pipelineRoot);
   ZipWriter plugin;
   plugin.Add("profile/particles/trails/blue.xml", "pipeline").time = kStamp;
-  ArchiveOnHand downloader(plugin.Build());
-  ProbeView view;
+  FakeDownloader downloader;
+  downloader.content = {plugin.Build()};
+  RecordingInstallView view;
   const CatalogueEntry* lpx = nullptr;
   for (const CatalogueEntry& e : AllEntries()) {
     if (e.stem == "lpx") lpx = &e;
@@ -157,10 +140,10 @@ int wmain(int argc, wchar_t** argv) {
   bool installed = InstallPlugin(fs, program, downloader, *lpx, view);
   std::string got = Content(pipelineRoot + "\\profile\\particles\\trails\\blue.xml");
   Report("pipeline", installed && got == "pipeline" && view.captions == std::vector<std::string>{"已安装"} &&
-                         view.messages == std::vector<std::string>{"插件安装完毕"} &&
+                         view.messages.size() == 1 && view.messages[0].text == "插件安装完毕" &&
                          fs.Kind(program + "\\lpx.zip") == PathKind::Missing,
          "installed=" + std::to_string(installed) + " got=" + got + " root=" + ReadGameRoot(fs, program) +
-             " messages=" + (view.messages.empty() ? "" : view.messages.front()));
+             " messages=" + (view.messages.empty() ? "" : view.messages.front().text));
 
   std::printf("deep-file %s\n", (game + deepFile).c_str());
   std::printf("failures %d\n", failures);

@@ -6,8 +6,9 @@ are checked from the server's side."""
 import glob
 import os
 
-from netsupport import FaultServer, free_port, read, run_probe, write_archive
-from wine import check, log, main
+from fault_server import FaultServer
+from netsupport import read, run_probe, write_archive
+from wine import check, free_port, log, main
 
 SIZE = 2 * 1024 * 1024 + 77
 

@@ -5,7 +5,8 @@ its held bytes, and a resume of a file that is already complete (nginx answers
 import glob
 import os
 
-from netsupport import REQUEST_HEADERS, nginx, read, run_probe, write_archive
+from netsupport import read, run_probe, write_archive
+from nginx_server import nginx
 from wine import check, main
 
 OBJECT = "/wot/wows/cj/pd/lpx.zip"

@@ -17,38 +17,12 @@
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/WinText.h"
+#include "support/RecordingViews.h"
 
 namespace {
 
 using namespace velmora;
-
-class PrintingView final : public DownloadView {
- public:
-  int cancelAfter = -1;   // pieces
-  bool cancelAtEnd = false;
-  int pieces = 0;
-  int percent = -1;
-
-  std::string lines;  // printed after the step, so console output stays out of its time
-
-  void SetStatus(std::string_view text) override { Print("status", text); }
-  void SetProgress(int p) override {
-    percent = p;
-    Print("progress", std::to_string(p));
-  }
-  void SetRate(std::string_view rate) override { Print("rate", rate); }
-  bool KeepGoing() override {
-    ++pieces;
-    if (cancelAfter >= 0 && pieces >= cancelAfter) return false;
-    if (cancelAtEnd && percent == 100) return false;
-    return true;
-  }
-
- private:
-  void Print(const char* what, std::string_view text) {
-    lines.append(what).append(" ").append(text).append("\n");
-  }
-};
+using testing::RecordingDownloadView;
 
 int Usage() {
   std::fprintf(stderr,
@@ -82,19 +56,25 @@ int wmain(int argc, wchar_t** argv) {
   int step = 0;
   bool allCompleted = true;
   while (i < args.size()) {
-    PrintingView view;
+    RecordingDownloadView view;
+    int cancelAfter = -1;  // pieces
+    bool cancelAtEnd = false;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
       if (args[i] == "--cancel-at-end") {
-        view.cancelAtEnd = true;
+        cancelAtEnd = true;
         i += 1;
       } else if (args[i] == "--cancel-after" && i + 1 < args.size()) {
-        view.cancelAfter = std::stoi(args[i + 1]);
+        cancelAfter = std::stoi(args[i + 1]);
         i += 2;
       } else {
         return Usage();
       }
     }
     if (i + 1 >= args.size() || (args[i] != "fresh" && args[i] != "resume")) return Usage();
+    view.onPiece = [&](int pieces) {
+      if (cancelAfter >= 0 && pieces >= cancelAfter) return false;
+      return !(cancelAtEnd && !view.percents.empty() && view.percents.back() == 100);
+    };
     const bool resume = args[i] == "resume";
     const std::string object = args[i + 1];
     i += 2;
@@ -109,7 +89,11 @@ int wmain(int argc, wchar_t** argv) {
     QueryPerformanceCounter(&ended);
     const double elapsedMs =
         1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) / frequency.QuadPart;
-    std::fputs(view.lines.c_str(), stdout);
+    // Printed after the step, so console output stays out of its time.
+    for (std::string line : view.events) {
+      line[line.find(':')] = ' ';  // "status:..." -> "status ..."
+      std::printf("%s\n", line.c_str());
+    }
     const DownloadReport& r = downloader.LastReport();
     std::printf(
         "result step=%d outcome=%s status=%d error=%u offset=%llu received=%llu bytes=%zu "

@@ -1,33 +1,16 @@
-"""Servers and the download probe for the download scenarios: nginx and our fault
-server on 127.0.0.1, and a runner that parses what the probe prints."""
-import contextlib
-import json
+"""The download probe for the download scenarios and the download benchmark: a
+runner that parses what the probe prints, and archive-like files to serve. The
+servers live in the harness (fault_server, nginx_server)."""
 import os
-import shutil
-import socket
-import subprocess
-import sys
-import tempfile
-import time
+import random
 
-from wine import BIN, Failure, log, wait_until
+from wine import BIN, Failure
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 PROBE = os.path.join(BIN, "tests", "e2e", "net", "download_probe.exe")
-
-REQUEST_HEADERS = "Accept:  */*\r\nrange:bytes={}-\r\nContent-Length: 0\r\n"
-USER_AGENT = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def write_archive(path, size, seed=1):
     """Archive-like bytes without a short period, so a shifted range shows."""
-    import random
     rnd = random.Random(seed)
     with open(path, "wb") as f:
         left = size
@@ -36,80 +19,6 @@ def write_archive(path, size, seed=1):
             f.write(rnd.randbytes(n))
             left -= n
     return path
-
-
-def _accepts(port):
-    with contextlib.suppress(OSError), socket.create_connection(("127.0.0.1", port), 0.2):
-        return True
-    return False
-
-
-@contextlib.contextmanager
-def nginx(root, artifacts):
-    """An nginx test instance serving `root`; yields (port, access log path)."""
-    prefix = tempfile.mkdtemp(prefix="velmora-nginx-")
-    os.chmod(prefix, 0o777)
-    port = free_port()
-    with open(os.path.join(HERE, "nginx.conf.in")) as f:
-        conf = f.read().replace("@PREFIX@", prefix).replace("@PORT@", str(port)).replace("@ROOT@", root)
-    conf_path = os.path.join(prefix, "nginx.conf")
-    with open(conf_path, "w") as f:
-        f.write(conf)
-    cmd = ["nginx", "-p", prefix, "-c", conf_path]
-    if os.geteuid() == 0:  # never as root: a plain user's instance
-        os.chmod(root, 0o755)
-        cmd = ["runuser", "-u", "nobody", "--"] + cmd
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    try:
-        wait_until(lambda: _accepts(port) or proc.poll() is not None, 20, "nginx")
-        if proc.poll() is not None:
-            raise Failure("nginx did not start: " + proc.stderr.read().decode(errors="replace"))
-        log("nginx on 127.0.0.1:%d" % port)
-        yield port, os.path.join(prefix, "access.log")
-    finally:
-        proc.terminate()
-        with contextlib.suppress(Exception):
-            proc.wait(timeout=10)
-        if proc.poll() is None:
-            proc.kill()
-        for name in ("access.log", "error.log"):
-            with contextlib.suppress(OSError):
-                shutil.copy(os.path.join(prefix, name), os.path.join(artifacts, "nginx-" + name))
-        shutil.rmtree(prefix, ignore_errors=True)
-
-
-class FaultServer:
-    def __init__(self, root, artifacts, lifetime=300, hold=60):
-        self.log_path = os.path.join(artifacts, "fault-server-requests.jsonl")
-        ready = os.path.join(artifacts, "fault-server.port")
-        with contextlib.suppress(OSError):
-            os.unlink(ready)
-        self.out = open(os.path.join(artifacts, "fault-server.log"), "ab")
-        self.proc = subprocess.Popen(
-            [sys.executable, os.path.join(HERE, "fault_server.py"), "--root", root,
-             "--log", self.log_path, "--ready", ready, "--lifetime", str(lifetime),
-             "--hold", str(hold)], stdout=self.out, stderr=self.out)
-        wait_until(lambda: os.path.exists(ready), 20, "fault server")
-        with open(ready) as f:
-            self.port = int(f.read())
-
-    def requests(self):
-        if not os.path.exists(self.log_path):
-            return []
-        with open(self.log_path, encoding="utf-8") as f:
-            return [json.loads(line) for line in f if line.strip()]
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.proc.terminate()
-        with contextlib.suppress(Exception):
-            self.proc.wait(timeout=10)
-        if self.proc.poll() is None:
-            self.proc.kill()
-        self.out.close()
-        return False
 
 
 def run_probe(wine, port, steps, out, tmp=None, timeout=240):

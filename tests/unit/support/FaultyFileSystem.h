@@ -1,5 +1,6 @@
 // The native file system with faults on chosen paths: deletes that fail as they do
-// for a file the running game holds open, moves that fail, and a log of probes.
+// for a file the running game holds open, moves that fail, and a log of probes;
+// and SmallDisk, the same with little free space.
 #pragma once
 
 #include <set>
@@ -51,6 +52,16 @@ class FaultyFileSystem : public FileSystem {
  private:
   bool Locked(const std::string& p) const { return lockedPaths.count(p) > 0; }
   FileSystem& inner_;
+};
+
+// A disk with `freeBytes` free, so archives whose stated sizes do not fit are refused.
+class SmallDisk : public FaultyFileSystem {
+ public:
+  explicit SmallDisk(uint64_t freeBytes) : free_(freeBytes) {}
+  std::optional<uint64_t> FreeSpace(const std::string&) override { return free_; }
+
+ private:
+  uint64_t free_;
 };
 
 }  // namespace velmora::testing

@@ -14,17 +14,28 @@ file below --root (its base name):
 A drop, reset or stall acts once per path (on its first answer that starts
 before byte N), so a later resume of that path completes. Every request is logged as one JSON line (the raw bytes
 as latin-1 text) to --log. The server stops by itself after --lifetime seconds.
+
+It runs as a process of its own (a stall or a silent answer must not hold up the
+scenario's threads); a scenario starts it with FaultServer:
+
+    with FaultServer(root, wine.artifacts) as server:   # picks a free port
+        ... server.port ...
+        server.requests()    # [{"time", "path", "raw"}, ...] as logged so far
 """
 import argparse
+import contextlib
 import json
 import os
 import re
 import socket
 import socketserver
 import struct
+import subprocess
 import sys
 import threading
 import time
+
+from wine import Failure, wait_until
 
 HOST = "127.0.0.1"  # never anything else
 
@@ -153,6 +164,46 @@ class Server(socketserver.ThreadingTCPServer):
     def record(self, entry):
         with self.lock, open(self.log_path, "a", encoding="utf-8") as f:
             f.write(json.dumps(entry) + "\n")
+
+
+class FaultServer:
+    """The fault server as a process of the scenario, with its log and output in
+    `artifacts`; it ends with the `with` block, or by itself after `lifetime` s."""
+
+    def __init__(self, root, artifacts, lifetime=300, hold=60):
+        self.log_path = os.path.join(artifacts, "fault-server-requests.jsonl")
+        ready = os.path.join(artifacts, "fault-server.port")
+        with contextlib.suppress(OSError):
+            os.unlink(ready)
+        self.out = open(os.path.join(artifacts, "fault-server.log"), "ab")
+        self.proc = subprocess.Popen(
+            [sys.executable, os.path.abspath(__file__), "--root", root,
+             "--log", self.log_path, "--ready", ready, "--lifetime", str(lifetime),
+             "--hold", str(hold)], stdout=self.out, stderr=self.out)
+        wait_until(lambda: os.path.exists(ready) or self.proc.poll() is not None, 20, "fault server")
+        if self.proc.poll() is not None:
+            self.out.close()
+            raise Failure("the fault server did not start: see fault-server.log")
+        with open(ready) as f:
+            self.port = int(f.read())
+
+    def requests(self):
+        if not os.path.exists(self.log_path):
+            return []
+        with open(self.log_path, encoding="utf-8") as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        with contextlib.suppress(Exception):
+            self.proc.wait(timeout=10)
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.out.close()
+        return False
 
 
 def main():

@@ -1,0 +1,177 @@
+"""An HTTP server on 127.0.0.1 in a thread of the scenario, for the tool server,
+the web site and the forum stand-in. It serves the files below `root` at their
+paths ("/wot/wows/cj/pd/lpx.zip") and fixed bodies a scenario sets at paths;
+honours "range:bytes=N-" with 206; can send slowly (bytes per second) so a
+download is still running when the test acts; can cut a body short or stall it
+after N bytes; and logs every request's raw header bytes.
+
+    with ToolServer(root, wine.TOOL_PORT, log_path=...) as server:
+        server.serve("/news.html", "<html>…</html>")             # text/html; charset=utf-8
+        server.serve("/update/velmora.exe", data, "application/octet-stream", cut_after=4096)
+        server.rate = 400 * 1024                                  # any time, for every body
+        server.requests                                           # [(path, raw header bytes)]
+"""
+import contextlib
+import http.server
+import mimetypes
+import os
+import re
+import socket
+import threading
+import time
+
+HTML = "text/html; charset=utf-8"
+
+
+class _LineRecorder:
+    """The request stream, keeping the lines read since the last take()."""
+
+    def __init__(self, stream):
+        self.stream, self.seen = stream, bytearray()
+
+    def readline(self, *args):
+        line = self.stream.readline(*args)
+        self.seen += line
+        return line
+
+    def take(self):
+        lines, self.seen = bytes(self.seen), bytearray()
+        return lines
+
+    def __getattr__(self, name):
+        return getattr(self.stream, name)
+
+
+class ToolServer:
+    def __init__(self, root=None, port=0, rate=None, log_path=None, hold=60):
+        """root: folder whose files are served (None: fixed bodies only); port 0
+        takes a free one (self.port); hold: how long a stalled body holds on."""
+        self.root = root
+        self.rate = rate  # bytes per second, None: as fast as it goes
+        self.hold = hold
+        self.requests = []  # (path, raw header bytes)
+        self.log_path = log_path
+        self.bodies = {}
+        self.stopping = False
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def setup(self):
+                super().setup()
+                self.rfile = _LineRecorder(self.rfile)
+
+            def do_GET(self):
+                server._record(self)
+                found = server._find(self.path)
+                if found is None:
+                    found = (b"<html>404</html>", HTML, 404, None, False)
+                data, content_type, status, fault_at, stall = found
+                start = 0
+                m = re.match(r"bytes=(\d+)-$", self.headers.get("range", "") or "")
+                if status == 200 and m and int(m.group(1)) < len(data):
+                    start, status = int(m.group(1)), 206
+                self.send_response(status)
+                if status == 206:
+                    self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
+                self.send_header("Content-Length", str(len(data) - start))
+                self.send_header("Content-Type", content_type)
+                self.end_headers()
+                end = len(data)
+                if fault_at is not None and start < fault_at < end:
+                    end = fault_at
+                else:
+                    fault_at = None
+                if not server._send(self.wfile, data, start, end):
+                    return
+                if fault_at is not None:
+                    # The announced length was not sent: the connection cannot carry on.
+                    self.close_connection = True
+                    if stall:
+                        server._hold(self.connection)
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.httpd.daemon_threads = True
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.1},
+                                       daemon=True)
+
+    def serve(self, path, body, content_type=HTML, status=200, cut_after=None, stall_after=None):
+        """Answers GET `path` (as requested, with its query) with `body` (bytes, or
+        text sent as UTF-8), in place of any file there. cut_after=N closes the
+        connection after byte N of the body; stall_after=N stops sending there and
+        holds the connection open and silent. Either acts on every answer that
+        starts before byte N (a resume from N or later gets the rest); serve the
+        path again to change it."""
+        if isinstance(body, str):
+            body = body.encode("utf-8")
+        if cut_after is not None and stall_after is not None:
+            raise ValueError("a body is cut or stalled, not both")
+        fault_at = cut_after if cut_after is not None else stall_after
+        self.bodies[path] = (body, content_type, status, fault_at, stall_after is not None)
+
+    def url(self, path="/"):
+        return f"http://127.0.0.1:{self.port}{path}"
+
+    def _record(self, handler):
+        raw = handler.rfile.take().split(b"\n", 1)[1]  # the lines after the request line
+        self.requests.append((handler.path, raw))
+        if self.log_path:
+            with open(self.log_path, "ab") as f:
+                f.write(handler.requestline.encode() + b"\r\n" + raw)
+
+    def _find(self, path):
+        if path in self.bodies:
+            return self.bodies[path]
+        if self.root is None or ".." in path:
+            return None
+        file = os.path.join(self.root, path.lstrip("/"))
+        if not os.path.isfile(file):
+            return None
+        with open(file, "rb") as f:
+            data = f.read()
+        return data, mimetypes.guess_type(file)[0] or "application/octet-stream", 200, None, False
+
+    def _send(self, out, data, start, end):
+        """Sends data[start:end] at the current rate; False when the client left
+        or the server stops."""
+        chunk = 16384
+        try:
+            for pos in range(start, end, chunk):
+                out.write(data[pos:min(pos + chunk, end)])
+                if self.rate:
+                    time.sleep(chunk / self.rate)
+                if self.stopping:
+                    return False
+            out.flush()
+        except OSError:
+            return False
+        return True
+
+    def _hold(self, sock):
+        """Keeps the connection open and silent until the client gives up, the
+        hold time ends or the server stops."""
+        end = time.monotonic() + self.hold
+        sock.settimeout(0.5)
+        while time.monotonic() < end and not self.stopping:
+            try:
+                if not sock.recv(4096):
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stopping = True
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        return False

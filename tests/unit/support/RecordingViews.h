@@ -1,0 +1,94 @@
+// Stand-ins for a plug-in page that record what the core writes into it, in order:
+// RecordingPage (what uninstall sees), RecordingDownloadView (the download's
+// units) and RecordingInstallView (the whole install). The Wine probes use them too.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/Install.h"
+
+namespace velmora::testing {
+
+struct Message {
+  std::string text, title;
+  bool operator==(const Message&) const = default;
+};
+
+// What the views record; each fills the parts its interface has.
+struct ViewRecord {
+  // Every call in order: "caption:已安装", "<title>:<text>" for a message,
+  // "status:<text>", "progress:<percent>", "rate:<rate>".
+  std::vector<std::string> events;
+  std::vector<std::string> captions;
+  std::vector<Message> messages;
+  std::vector<std::string> statuses;
+  std::vector<int> percents;
+  std::vector<std::string> rates;
+  int pieces = 0;  // KeepGoing calls
+  std::vector<UnpackProgress> unpacked;
+
+  std::function<void(const Message&)> onMessage;        // runs once a message is recorded
+  std::function<bool(int)> onPiece;                     // given the piece count; false cancels
+  std::function<bool(const UnpackProgress&)> onUnpack;  // false stops the unpacking
+
+ protected:
+  void Caption(std::string_view c) {
+    captions.emplace_back(c);
+    events.push_back("caption:" + captions.back());
+  }
+  void Shown(std::string_view text, std::string_view title) {
+    messages.push_back({std::string(text), std::string(title)});
+    events.push_back(messages.back().title + ":" + messages.back().text);
+    if (onMessage) onMessage(messages.back());
+  }
+  void Status(std::string_view s) {
+    statuses.emplace_back(s);
+    events.push_back("status:" + statuses.back());
+  }
+  void Progress(int p) {
+    percents.push_back(p);
+    events.push_back("progress:" + std::to_string(p));
+  }
+  void Rate(std::string_view r) {
+    rates.emplace_back(r);
+    events.push_back("rate:" + rates.back());
+  }
+  bool Piece() {
+    ++pieces;
+    return onPiece ? onPiece(pieces) : true;
+  }
+  bool Unpacked(const UnpackProgress& p) {
+    unpacked.push_back(p);
+    return onUnpack ? onUnpack(p) : true;
+  }
+};
+
+class RecordingPage : public PluginPageView, public ViewRecord {
+ public:
+  void SetInstallCaption(std::string_view c) override { Caption(c); }
+  void ShowMessage(std::string_view text, std::string_view title) override { Shown(text, title); }
+};
+
+class RecordingDownloadView : public DownloadView, public ViewRecord {
+ public:
+  void SetStatus(std::string_view text) override { Status(text); }
+  void SetProgress(int percent) override { Progress(percent); }
+  void SetRate(std::string_view rate) override { Rate(rate); }
+  bool KeepGoing() override { return Piece(); }
+};
+
+class RecordingInstallView : public InstallView, public ViewRecord {
+ public:
+  void SetInstallCaption(std::string_view c) override { Caption(c); }
+  void ShowMessage(std::string_view text, std::string_view title) override { Shown(text, title); }
+  void SetStatus(std::string_view text) override { Status(text); }
+  void SetProgress(int percent) override { Progress(percent); }
+  void SetRate(std::string_view rate) override { Rate(rate); }
+  bool KeepGoing() override { return Piece(); }
+  bool OnUnpackProgress(const UnpackProgress& p) override { return Unpacked(p); }
+};
+
+}  // namespace velmora::testing
