@@ -18,7 +18,8 @@ UpdateFlow::UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings 
       settings_(std::move(settings)),
       view_(view),
       log_(log),
-      rate_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      rate_(clock_) {}
 
 UpdateFlow::~UpdateFlow() { Stop(); }
 
@@ -44,7 +45,14 @@ bool UpdateFlow::Tick() {
     PageArrived();
   } else if (stage_ == Stage::Downloading) {
     if (task_.State() == TaskState::Running) {
-      if (auto r = rate_.Sample(task_.Received())) rateBytesPerSecond_ = static_cast<uint64_t>(*r);
+      const uint64_t received = task_.Received();
+      if (auto r = rate_.Sample(received)) {
+        rateBytesPerSecond_ = static_cast<uint64_t>(*r);
+        rateMeasured_ = true;
+      } else if (int64_t ms = clock_() - downloadStartMs_; !rateMeasured_ && ms > 0) {
+        // Until the first interval closes, the rate since the start.
+        rateBytesPerSecond_ = received * 1000 / static_cast<uint64_t>(ms);
+      }
       ShowProgress();
       return true;
     }
@@ -92,6 +100,8 @@ void UpdateFlow::PageArrived() {
   if (!task_.Start(std::move(request))) return Fail(kDownloadFailedText, "the task is busy");
   stage_ = Stage::Downloading;
   rate_.Start(0);
+  downloadStartMs_ = clock_();
+  rateMeasured_ = false;
   rateBytesPerSecond_ = 0;
   view_.ShowState(kStateDownloading);
   ShowProgress();
@@ -99,11 +109,11 @@ void UpdateFlow::PageArrived() {
 
 void UpdateFlow::DownloadEnded() {
   std::optional<std::string> content = task_.TakeResult();
+  ShowProgress();  // what arrived, whether or not it is whole
   if (!content) {
     return Fail(kDownloadFailedText, std::string("download ") + FetchOutcomeName(task_.LastOutcome()) +
                                          " after " + std::to_string(task_.Received()) + " bytes");
   }
-  ShowProgress();
   if (expected_ && std::string_view(reinterpret_cast<const char*>(Sha256(*content).data()), 32) !=
                        *expected_) {
     return Fail(kVerifyFailedText, "SHA-256 differs");

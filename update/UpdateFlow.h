@@ -90,7 +90,10 @@ class UpdateFlow {
   UpdateSettings settings_;
   UpdateView& view_;
   EventLog& log_;
+  MillisecondClock clock_;
   RateMeter rate_;
+  int64_t downloadStartMs_ = 0;
+  bool rateMeasured_ = false;  // an interval of the rate meter has closed
   Stage stage_ = Stage::Idle;
   std::string fileName_;                 // "\" + name, joined to the program directory
   std::optional<std::string> expected_;  // SHA-256 the page names, 32 bytes

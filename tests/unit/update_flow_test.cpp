@@ -171,7 +171,10 @@ TEST_F(UpdateFlowTest, LeftMidDownloadItStopsAndStoresNothing) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(server.HeldReads(), 1);
-    now += 1000;  // a second of the rate's interval
+    now = 500;  // before the rate's first interval closes: the rate since the start
+    EXPECT_TRUE(flow.Tick());
+    EXPECT_EQ(view.kilobyteText, "下载进度：2048 KB/S");
+    now = 1000;  // the first interval of a second
     EXPECT_TRUE(flow.Tick());
     EXPECT_EQ(view.percentText, "已完成：50%  ");
     EXPECT_EQ(view.kilobyteText, "下载进度：1024 KB/S");

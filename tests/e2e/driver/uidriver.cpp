@@ -198,6 +198,20 @@ std::string Run(const std::vector<std::string>& f) {
     HWND u = FindUnitWindow(arg(1), arg(2), why);
     return u ? "ok\t" + WindowText(u) : "err\t" + why;
   }
+  if (verb == "lines") {  // a multi-line box's text, one field per line
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    std::string text = WindowText(u), out = "ok";
+    for (size_t start = 0;;) {
+      size_t nl = text.find('\n', start);
+      std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      out += "\t" + line;
+      if (nl == std::string::npos) break;
+      start = nl + 1;
+    }
+    return out;
+  }
   if (verb == "state") {  // visible, enabled
     HWND u = FindUnitWindow(arg(1), arg(2), why);
     if (!u) return "err\t" + why;
@@ -255,6 +269,13 @@ std::string Run(const std::vector<std::string>& f) {
     }
     if (!ClickDialogButton(d, IDCANCEL)) return "err\tno cancel button";
     return WaitFor(10000, [&] { return !IsWindow(d); }) ? "ok" : "err\tfolder browser stayed open";
+  }
+  if (verb == "raise") {  // as a click on the window's title bar: to the front, active
+    HWND w = FindDefinitionWindow(arg(1));
+    if (!w) return "err\tno window " + arg(1);
+    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(w);
+    return "ok";
   }
   if (verb == "close") {
     HWND w = FindDefinitionWindow(arg(1));

@@ -24,6 +24,9 @@ import sys
 import threading
 import time
 
+import announcement
+from tool_server import ToolServer
+
 BIN = os.environ.get("VELMORA_E2E_BIN", os.path.abspath("build/windows-e2e"))
 NAME = os.environ.get("VELMORA_E2E_NAME", "manual")
 PREFIX = os.path.join(BIN, "wine-prefix")
@@ -264,6 +267,10 @@ class Driver:
     def text(self, window, unit):
         return self.call("text", window, unit)[1]
 
+    def lines(self, window, unit):
+        """A multi-line edit box's text, as a list of its lines."""
+        return self.call("lines", window, unit)[1:]
+
     def state(self, window, unit):
         return tuple(self.call("state", window, unit)[1:3])
 
@@ -316,6 +323,7 @@ class WineSession:
         self.drivers = []
         self.shots = 0
         self.changed_settings = set()
+        self._quiet_site = None
 
     # --- lifecycle -----------------------------------------------------------
     def __enter__(self):
@@ -339,6 +347,9 @@ class WineSession:
             log("FAILED:", exc)
         for d in self.drivers:
             d.quit()
+        if self._quiet_site is not None:
+            with contextlib.suppress(Exception):
+                self._quiet_site.__exit__(None, None, None)
         for key, name in self.changed_settings:
             with contextlib.suppress(Exception):
                 set_user_value(self.env, key, name, PREFIX_BASELINE[(key, name)])
@@ -422,9 +433,28 @@ class WineSession:
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
         return r.returncode, r.stdout.decode("utf-8", "replace")
 
-    def start_velmora(self, program=None):
+    def start_velmora(self, program=None, quiet_site=True):
+        """Starts velmora.exe. Its version check reads the announcement page at
+        every start: unless the scenario serves the site itself (quiet_site=False),
+        a site on SITE_PORT is started for the session whose page names the running
+        version, so that the check shows nothing."""
+        if quiet_site:
+            self.quiet_site()
         program = program or os.path.join(self.root, "program")
         return self.start(os.path.join(program, "velmora.exe"), cwd=self.root)
+
+    def quiet_site(self):
+        """The session's web site with an announcement of the running version
+        (started once, stopped with the session); None when the scenario holds
+        the site port with a server of its own."""
+        if self._quiet_site is None:
+            try:
+                site = ToolServer(None, SITE_PORT)
+            except OSError:  # the scenario serves the site port itself
+                return None
+            self._quiet_site = site.__enter__()
+            self._quiet_site.serve(announcement.PATH, announcement.page())
+        return self._quiet_site
 
     def driver(self):
         d = Driver(self)

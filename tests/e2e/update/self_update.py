@@ -1,0 +1,129 @@
+"""Taking the update: the update window as defined, with the page's notes and
+nothing else of the page, the progress texts ticking while the new version
+downloads beside the interface, the new exe byte-identical in the program folder
+under the page's name, then the success message and the offer to start it. "No"
+keeps the program; "yes" starts the new version in the program folder and ends
+this one."""
+import hashlib
+import os
+import re
+import time
+
+import announcement
+from tool_server import ToolServer
+from updatesupport import exes, new_version, prepare
+from wine import SITE_PORT, check, main, wait_until
+
+NAME = "Velmora 1.1.3.exe"
+OBJECT = "/1507/down/velmora-1.1.3.exe"
+NOTES = ["1. 新增插件：蓝色炮线", "2. 修复：游戏路径含中文时无法安装"]
+
+
+def inside(inner, outer):
+    x, y, w, h = inner
+    X, Y, W, H = outer
+    return X <= x and Y <= y and x + w <= X + W and y + h <= Y + H
+
+
+def take_update(wine, ui):
+    ui.expect_message("检测到版本已更新,是否升级到最新版本？", title="提示", button="yes")
+    ui.wait_window("update")
+
+
+def scenario(wine):
+    program = prepare(wine)
+    exe = new_version()
+    with ToolServer(None, SITE_PORT) as site:
+        site.serve(OBJECT, exe, "application/octet-stream")
+        site.serve(announcement.PATH, announcement.page(
+            latest="1.1.3", file_name=NAME, address=site.url(OBJECT),
+            sha256=hashlib.sha256(exe).hexdigest(), notes=NOTES,
+            before="<p>公告开头：这一段不属于更新说明</p>", after="<p>页尾：版权所有</p>"))
+        site.rate = 600 * 1024  # about five seconds for the exe, so the progress can be watched
+
+        app = wine.start_velmora(quiet_site=False)
+        ui = wine.driver()
+        ui.wait_window("main")
+        take_update(wine, ui)
+
+        rect = [int(v) for v in ui.call("rect", "update")[1:5]]
+        check(rect[2:] == [407, 337], f"update window outer size {rect[2:]}")
+        check(ui.title("update") == "", "the update window has no title")
+        check(ui.text("update", "分组框1") == "更新说明", "the group box caption")
+        check(ui.state("update", "编辑框3") == ("visible", "disabled"), "the notes box is shown and disabled")
+        notes_rect = [int(v) for v in ui.call("rect", "update", "编辑框3")[1:5]]
+        group_rect = [int(v) for v in ui.call("rect", "update", "分组框1")[1:5]]
+        check(inside(notes_rect, group_rect), f"notes box {notes_rect} inside its group box {group_rect}")
+        check(ui.text("update", "标签1") == "当前版本：1.1.2", "the current version")
+        units = ui.units("update")
+        check(units.get("编辑框1") == "hidden" and units.get("编辑框2") == "hidden", f"hidden units: {units}")
+        wait_until(lambda: ui.lines("update", "编辑框3") == NOTES, 20, "the notes")
+
+        # The progress as 时钟1 writes it, while the main window still answers.
+        seen = []
+        shot = False
+        percent_text = re.compile(r"^已完成：(\d+)%  $")
+        kilobyte_text = re.compile(r"^下载进度：\d+(\.\d)? KB/S$")
+        end = time.monotonic() + 60
+        while time.monotonic() < end:
+            text = ui.text("update", "透明标签4")
+            m = percent_text.match(text)
+            check(m, f"right label reads {text!r}")
+            check(kilobyte_text.match(ui.text("update", "透明标签1")), "left label: 下载进度：<figure> KB/S")
+            if not seen or int(m.group(1)) != seen[-1]:
+                seen.append(int(m.group(1)))
+            if len(seen) == 3 and not shot:
+                shot = True
+                wine.screenshot("update-downloading")
+                ui.click("main", "按钮5")
+                ui.wait_window("list:pd", 5000)
+                # Wine 8 raises the main window above the update window it owns
+                # (it keeps only owned pop-ups above their owner); a user clicks it back.
+                ui.call("raise", "update")
+            if seen[-1] == 100 or ui.call("no-msgbox", 0, expect_ok=False)[0] == "err":
+                break
+            time.sleep(0.2)
+        check(len(seen) >= 4 and seen == sorted(seen), f"the percentage ticks upwards: {seen}")
+
+        check(ui.msgbox(60000) == ("提示", "新版本已经下载完成，感谢您的支持！"), "the success message")
+        wine.screenshot("downloaded")
+        ui.answer()
+        ui.expect_message("是否立即启动新版本？", title="提示", button="no")
+        check(ui.text("update", "透明标签4") == "已完成：100%  ", "the bar ends at 100 %")
+        check(ui.text("update", "透明标签5") == "下载完成", "the state line")
+        with open(os.path.join(program, NAME), "rb") as f:
+            check(f.read() == exe, "the new exe is byte-identical")
+        check(exes(program) == [NAME], f"only the new exe beside velmora.exe: {exes(program)}")
+        paths = [p for p, _ in site.requests if p in (announcement.PATH, OBJECT)]
+        check(paths == [announcement.PATH, announcement.PATH, OBJECT], f"requests: {paths}")
+
+        # "No" keeps the program; closing the window leaves the main window.
+        ui.close("update")
+        ui.gone_window("update")
+        ui.click("main", "按钮2")
+        ui.wait_window("list:mz", 5000)
+        ui.close("main")
+        check(wine.wait_exit(app) == 0, "Velmora ends cleanly")
+        ui.quit()
+
+        # Again, and "yes": the new version starts in the program folder, this one ends.
+        site.rate = None
+        site.requests.clear()
+        app = wine.start_velmora(quiet_site=False)
+        ui = wine.driver()
+        ui.wait_window("main")
+        take_update(wine, ui)
+        ui.expect_message("新版本已经下载完成，感谢您的支持！", ms=60000)
+        ui.expect_message("是否立即启动新版本？", button="yes")
+        check(wine.wait_exit(app) == 0, "Velmora ends once the new version runs")
+        started = os.path.join(program, "Velmora 1.1.3.started.txt")
+        wait_until(lambda: os.path.exists(started), 20, "the new version to start")
+        with open(started, encoding="utf-8") as f:
+            folder = f.readline().strip()
+        check(folder.lower() == wine.windows_path(program).lower(), f"started in {folder}")
+        with open(os.path.join(program, NAME), "rb") as f:
+            check(f.read() == exe, "the replaced exe is byte-identical")
+
+
+if __name__ == "__main__":
+    main(scenario)

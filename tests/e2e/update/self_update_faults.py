@@ -1,0 +1,68 @@
+"""The self-update when things go wrong: a download cut short is told as a
+failure, never as "新版本已经下载完成，感谢您的支持！", and stores nothing; an
+address off the site is refused without a request; closing the program while
+the new version downloads ends it cleanly and leaves no exe under the final name
+(nor a part of one)."""
+import announcement
+from tool_server import ToolServer
+from updatesupport import exes, new_version, prepare
+from wine import SITE_PORT, TOOL_PORT, check, main, wait_until
+
+OBJECT = "/1507/down/new.exe"
+
+
+def start_update(wine):
+    app = wine.start_velmora(quiet_site=False)
+    ui = wine.driver()
+    ui.wait_window("main")
+    ui.expect_message("检测到版本已更新,是否升级到最新版本？", button="yes")
+    ui.wait_window("update")
+    return app, ui
+
+
+def leave(wine, app, ui):
+    ui.close("main")
+    check(wine.wait_exit(app, timeout=60) == 0, "Velmora ends cleanly")
+    ui.quit()
+
+
+def scenario(wine):
+    program = prepare(wine)
+    exe = new_version()
+    with ToolServer(None, SITE_PORT) as site:
+        site.serve(announcement.PATH, announcement.page(latest="1.1.3", address=site.url(OBJECT),
+                                                        notes=["新版本"]))
+
+        # Cut short: the full length announced, the connection closed halfway.
+        site.serve(OBJECT, exe, "application/octet-stream", cut_after=len(exe) // 2)
+        app, ui = start_update(wine)
+        ui.expect_message("新版本下载失败，请稍后重试。", title="提示", ms=60000)
+        check(ui.text("update", "透明标签5") == "更新失败", "the state line tells the failure")
+        wine.screenshot("cut-short")
+        ui.no_msgbox(1500)
+        check(exes(program) == [], f"nothing stored: {exes(program)}")
+        leave(wine, app, ui)
+
+        # An address on another server of this machine: refused, never asked.
+        with ToolServer(None, TOOL_PORT) as other:
+            other.serve(OBJECT, exe, "application/octet-stream")
+            site.serve(announcement.PATH, announcement.page(latest="1.1.3", address=other.url(OBJECT)))
+            app, ui = start_update(wine)
+            ui.expect_message("更新公告中的下载地址无效，已停止更新。", title="提示", ms=30000)
+            check(other.requests == [], f"nothing asked of the other server: {other.requests}")
+            check(exes(program) == [], "nothing stored")
+            leave(wine, app, ui)
+
+        # Closed mid-download.
+        site.serve(announcement.PATH, announcement.page(latest="1.1.3", address=site.url(OBJECT)))
+        site.serve(OBJECT, exe, "application/octet-stream")
+        site.rate = 200 * 1024
+        app, ui = start_update(wine)
+        wait_until(lambda: ui.text("update", "透明标签4") not in ("", "已完成：0%  "), 30, "the download to run")
+        wine.screenshot("closing-mid-download")
+        leave(wine, app, ui)
+        check(exes(program) == [], f"no exe under the final name, no part of one: {exes(program)}")
+
+
+if __name__ == "__main__":
+    main(scenario)
