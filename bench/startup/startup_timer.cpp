@@ -5,7 +5,11 @@
 // machine's load falls on all of them alike. The first round warms the caches
 // and is not counted.
 //
-//   startup_timer RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]
+//   startup_timer [--mark FILE] RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]
+//
+// With --mark, the index of the program about to start (0, 1, ...) is written to
+// FILE before each start, so a server the programs talk to can tell which one
+// it serves.
 //
 // Prints "run<TAB>exe<TAB>ms" per counted start and "median<TAB>exe<TAB>ms".
 #include <windows.h>
@@ -89,9 +93,27 @@ double Median(std::vector<double> v) {
 
 }  // namespace
 
+// Replaces the mark file's content with the program's index.
+bool Mark(const std::wstring& file, size_t index) {
+  if (file.empty()) return true;
+  FileHandle f(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  std::string text = std::to_string(index) + "\n";
+  DWORD written = 0;
+  return WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
 int wmain(int argc, wchar_t** argv) {
+  std::wstring markFile;
+  if (argc > 2 && std::wstring(argv[1]) == L"--mark") {
+    markFile = argv[2];
+    argv += 2;
+    argc -= 2;
+  }
   if (argc < 4 || argc % 2 != 0) {
-    std::fprintf(stderr, "usage: startup_timer RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]\n");
+    std::fprintf(stderr, "usage: startup_timer [--mark FILE] RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]\n");
     return 2;
   }
   const int runs = std::max(1, _wtoi(argv[1]));
@@ -103,7 +125,12 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 2; i + 1 < argc; i += 2) programs.push_back({argv[i], argv[i + 1], {}});
 
   for (int round = 0; round <= runs; ++round) {
-    for (Program& p : programs) {
+    for (size_t i = 0; i < programs.size(); ++i) {
+      Program& p = programs[i];
+      if (!Mark(markFile, i)) {
+        std::fprintf(stderr, "cannot write the mark file\n");
+        return 1;
+      }
       double ms = TimeOneStart(p.exe, p.titleText);
       if (ms < 0) {
         std::fprintf(stderr, "no window of %s showed\n", Utf8(p.exe).c_str());
