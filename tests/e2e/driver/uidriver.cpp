@@ -168,6 +168,22 @@ bool ClickDialogButton(HWND dialog, int id) {
   return PostMessageW(b, BM_CLICK, 0, 0) != 0;
 }
 
+// A cursor's hot spot and mask bits, to tell cursors apart by their look.
+std::string CursorLooks(HCURSOR cursor) {
+  ICONINFO info{};
+  if (!cursor || !GetIconInfo(cursor, &info)) return {};
+  std::string looks = std::to_string(info.xHotspot) + "," + std::to_string(info.yHotspot) + ":";
+  BITMAP bm{};
+  if (info.hbmMask && GetObjectW(info.hbmMask, sizeof bm, &bm)) {
+    std::string bits(static_cast<size_t>(bm.bmWidthBytes) * bm.bmHeight, '\0');
+    GetBitmapBits(info.hbmMask, static_cast<LONG>(bits.size()), bits.data());
+    looks += bits;
+  }
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  return looks;
+}
+
 std::string Run(const std::vector<std::string>& f) {
   const std::string& verb = f[0];
   auto arg = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
@@ -317,6 +333,60 @@ std::string Run(const std::vector<std::string>& f) {
     return "ok\t" + std::to_string(lines.size()) + "\t" + std::to_string(widest) + "\t" +
            std::to_string(client.right) + "\t" + std::to_string(client.bottom) + "\t" +
            std::to_string(tm.tmHeight + tm.tmExternalLeading);
+  }
+  if (verb == "hover" || verb == "hover-row") {  // moves the mouse over a unit (or row button): the cursor shown
+    HWND h = nullptr;
+    if (verb == "hover") {
+      h = FindUnitWindow(arg(1), arg(2), why);
+    } else if (HWND w = FindDefinitionWindow(arg(1))) {
+      h = GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2)));
+      if (!h) why = "no row " + arg(2);
+    } else {
+      why = "no window " + arg(1);
+    }
+    if (!h) return "err\t" + why;
+    RECT r;
+    GetWindowRect(h, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CURSORINFO ci{sizeof ci};
+    if (!GetCursorInfo(&ci)) return "err\tGetCursorInfo failed";
+    if (ci.hCursor == LoadCursorW(nullptr, IDC_HAND)) return "ok\thand";
+    if (ci.hCursor == LoadCursorW(nullptr, IDC_ARROW)) return "ok\tarrow";
+    // Cursor handles need not be the same across processes (under Wine they are
+    // not, and a foreign one cannot be read): compare what the cursors look like,
+    // and tell the hot spots of both so the caller can ask the X server instead.
+    const std::string shown = CursorLooks(ci.hCursor);
+    const std::string hand = CursorLooks(LoadCursorW(nullptr, IDC_HAND));
+    const std::string arrow = CursorLooks(LoadCursorW(nullptr, IDC_ARROW));
+    const char* which = shown.empty() ? "unknown" : shown == hand ? "hand" : shown == arrow ? "arrow" : "other";
+    auto hot = [](const std::string& l) { return l.substr(0, l.find(':')); };
+    return std::string("ok\t") + which + "\t" + hot(hand) + "\t" + hot(arrow);
+  }
+  if (verb == "sample-cursor") {  // sample-cursor hand|arrow|off: a window of ours showing that cursor
+    static HWND sample = nullptr;
+    if (sample) DestroyWindow(sample), sample = nullptr;
+    if (arg(1) == "off") return "ok";
+    static const bool registered = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = DefWindowProcW;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"VelmoraCursorSample";
+      return RegisterClassW(&wc) != 0;
+    }();
+    if (!registered) return "err\tno window class";
+    sample = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"VelmoraCursorSample", L"", WS_POPUP | WS_VISIBLE,
+                             0, 0, 60, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetClassLongPtrW(sample, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(
+                         LoadCursorW(nullptr, arg(1) == "hand" ? IDC_HAND : IDC_ARROW)));
+    SetCursorPos(30, 30);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < until) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return "ok";
   }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;
