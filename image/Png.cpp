@@ -11,9 +11,7 @@ namespace {
 // Owns the decoder state behind a png_image (png_image_free is safe to repeat).
 class PngReader {
  public:
-  PngReader() {
-    image_.version = PNG_IMAGE_VERSION;
-  }
+  PngReader() { image_.version = PNG_IMAGE_VERSION; }
   PngReader(const PngReader&) = delete;
   PngReader& operator=(const PngReader&) = delete;
   ~PngReader() { png_image_free(&image_); }
