@@ -39,8 +39,15 @@ MainWindow::MainWindow(AppServices& app)
   // While a plug-in download runs, nothing else may change the game root: a modal
   // folder browser would also halt the transfer.
   app_.pluginPages->OnInstallRunning([this](bool running) { EnableWindow(Unit("按钮6"), !running); });
+  app_.pluginPages->OnInstalledStateChanged([this] {
+    for (auto& list : lists_) {
+      if (list) list->RefreshRows();
+    }
+  });
   OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
+
+MainWindow::~MainWindow() = default;
 
 bool MainWindow::Create() { return Form::Create(nullptr); }
 

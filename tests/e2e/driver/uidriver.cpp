@@ -388,6 +388,72 @@ std::string Run(const std::vector<std::string>& f) {
     }
     return "ok";
   }
+  if (verb == "progress") {  // position of a progress bar
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    DWORD_PTR pos = 0;
+    SendMessageTimeoutW(u, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &pos);
+    return "ok\t" + std::to_string(pos);
+  }
+  if (verb == "items") {  // the strings of a list unit, in order
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(u, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    std::string out = "ok";
+    for (DWORD_PTR i = 0; i < count; ++i) {
+      wchar_t text[512] = {};
+      DWORD_PTR n = 0;
+      SendMessageTimeoutW(u, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &n);
+      out += "\t" + Utf8(text);
+    }
+    return out;
+  }
+  if (verb == "row-rect") {  // screen rectangle of a list page's row button: x y w h
+    HWND w = FindDefinitionWindow(arg(1));
+    HWND b = w ? GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2))) : nullptr;
+    if (!b) return "err\tno row " + arg(2);
+    RECT r;
+    GetWindowRect(b, &r);
+    return "ok\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) + "\t" +
+           std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
+  }
+  if (verb == "focus") {  // gives a unit (or a row button: focus <window> row <r>) the keyboard focus
+    HWND h = nullptr;
+    if (arg(2) == "row") {
+      HWND w = FindDefinitionWindow(arg(1));
+      h = w ? GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(3))) : nullptr;
+    } else {
+      h = FindUnitWindow(arg(1), arg(2), why);
+    }
+    if (!h) return "err\tno such unit";
+    DWORD thread = GetWindowThreadProcessId(h, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    SetForegroundWindow(GetAncestor(h, GA_ROOT));
+    SetFocus(h);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    return "ok";
+  }
+  if (verb == "focused") {  // class and control id of the window with Velmora's keyboard focus
+    HWND main = FindDefinitionWindow("main");
+    GUITHREADINFO gui{sizeof gui};
+    if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
+      return "err\tno focus";
+    }
+    return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
+  }
+  if (verb == "key") {  // key <vk>: a key press for the window that has Velmora's keyboard focus
+    HWND main = FindDefinitionWindow("main");
+    if (!main) return "err\tno main window";
+    GUITHREADINFO gui{sizeof gui};
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
+      return "err\tno focus";
+    }
+    const WPARAM vk = static_cast<WPARAM>(std::stoi(arg(1)));
+    PostMessageW(gui.hwndFocus, WM_KEYDOWN, vk, 1);
+    PostMessageW(gui.hwndFocus, WM_KEYUP, vk, 0xC0000001);
+    return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
+  }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;
 }

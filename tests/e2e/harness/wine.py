@@ -494,6 +494,32 @@ class WineSession:
         return path
 
 
+def _rgb(args):
+    return subprocess.run(["convert", *args, "-depth", "8", "rgb:-"], capture_output=True, check=True,
+                          timeout=60).stdout
+
+
+def screen_region(shot, x, y, w, h):
+    """RGB bytes of a rectangle of a screenshot."""
+    return _rgb([shot, "-crop", f"{w}x{h}+{x}+{y}", "+repage"])
+
+
+def picture_region(picture, x, y, w, h, background="white"):
+    """RGB bytes of a rectangle of one of our pictures, laid on a background as
+    the program draws it."""
+    return _rgb([picture, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-background", background, "-flatten"])
+
+
+def difference(a, b):
+    """Mean difference of two RGB byte strings of the same size, 0..255."""
+    if len(a) != len(b) or not a:
+        return 255.0
+    return sum(abs(p - q) for p, q in zip(a, b)) / len(a)
+
+
+PICTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "assets", "pictures")
+
+
 def check(condition, message):
     if not condition:
         raise Failure(message)
