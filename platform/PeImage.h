@@ -74,7 +74,7 @@ class ImportResolver {
   virtual void* LoadModule(const char* name) = 0;  // nullptr: not there
   virtual std::uint64_t FindByName(void* module, const char* name) = 0;  // 0: not there
   virtual std::uint64_t FindByOrdinal(void* module, std::uint16_t ordinal) = 0;
-  virtual void FreeModule(void* module) = 0;
+  virtual void ReleaseModule(void* module) = 0;
 };
 
 // Resolves every import into its address slot. Each module loaded is appended

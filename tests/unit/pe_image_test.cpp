@@ -185,7 +185,7 @@ class TableResolver : public pe::ImportResolver {
   }
   std::uint64_t FindByName(void* m, const char* name) override { return names[Module(m)][name]; }
   std::uint64_t FindByOrdinal(void* m, std::uint16_t ordinal) override { return ordinals[Module(m)][ordinal]; }
-  void FreeModule(void*) override {}
+  void ReleaseModule(void*) override {}
 
  private:
   const std::string& Module(void* m) { return loaded.at(reinterpret_cast<std::uintptr_t>(m) - 1); }
