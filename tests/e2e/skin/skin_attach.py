@@ -43,6 +43,11 @@ def scenario(wine):
     check(facts.get("loader-knows") == "0", f"the system loader knows the skin library: {facts}")
     check(facts.get("windows") == "0", f"windows existed before the attach: {facts}")
     check(ui.title("main").startswith("Velmora"), "main window title")
+    with open(os.path.join(program, "velmora.log"), encoding="utf-8") as f:
+        events = [line.split(" ", 2)[2].rstrip("\n") for line in f if line.count(" ") >= 2]
+    attached = f"start: skin attached, {len(carried)} bytes, SkinH_AttachRes answered 1"
+    check(attached in events and "start: main window shown" in events
+          and events.index(attached) < events.index("start: main window shown"), f"velmora.log: {events}")
 
 
 if __name__ == "__main__":
