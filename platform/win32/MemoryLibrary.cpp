@@ -1,7 +1,7 @@
 // Loading in plain steps, each checked: validate, plan the page rights, place
-// the pages, lay the image out, relocate, read the exports, bind the imports,
-// protect, register the exception table, attach. A failed step leaves nothing:
-// the members release what the earlier steps took.
+// the pages, lay the image out, relocate, read the exports and TLS callbacks,
+// bind the imports, protect, register the exception table, attach. A failed
+// step leaves nothing: the members release what the earlier steps took.
 #include "platform/win32/MemoryLibrary.h"
 
 namespace velmora::win32 {
