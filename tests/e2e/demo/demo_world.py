@@ -48,6 +48,8 @@ def tour(wine, world, dpi, servers):
         ui.click("main", button)
         ui.wait_window(page)
         wine.screenshot(f"{page.replace(':', '-')}-{dpi}dpi")
+        if dpi == 96 and page == "list:pd":
+            ui.screenshot_window("main", "readme-list-pd")
     # A plug-in page mid-download: the archive stalls after its first bytes.
     entry = world["entries"][BLUE_TRAILS]
     with open(os.path.join(world["server"], entry["server"].lstrip("/")), "rb") as f:
@@ -62,6 +64,8 @@ def tour(wine, world, dpi, servers):
     ui.click(page, "按钮1")
     wait_until(lambda: ui.text(page, "标签4") != "", 20, "the download to show its rate")
     wine.screenshot(f"plugin-page-downloading-{dpi}dpi")
+    if dpi == 96:  # the README's pictures (docs/)
+        ui.screenshot_window("main", "readme-plugin-page-downloading")
     ui.close(page)
     ui.gone_window(page)
     servers["tool"].serve(entry["server"], archive, "application/zip")

@@ -264,6 +264,14 @@ class Driver:
     def text(self, window, unit):
         return self.call("text", window, unit)[1]
 
+    def screenshot_window(self, window, label):
+        """A screenshot of one window's rectangle (with whatever lies over it)."""
+        x, y, w, h = (int(v) for v in self.call("rect", window)[1:5])
+        path = self.session.screenshot(label)
+        subprocess.run(["convert", path, "-crop", f"{w}x{h}+{x}+{y}", "+repage", path], timeout=60,
+                       check=True)
+        return path
+
     def cursor_over(self, window, unit=None, row=None):
         """Moves the mouse over a unit (or a list page's row button) and tells the
         cursor shown there: "hand", "arrow" or "other"."""
