@@ -58,6 +58,11 @@ def scenario(wine):
         check(ui.text(red, "按钮1") == "安装", "caption back to 安装")
         ui.click(red, "按钮2")
         ui.expect_message("未安装炮弹插件！")
+        ui.close(red)
+        ui.gone_window(red)
+        ui.call("click-row", SHELLS_LIST, 1)
+        ui.wait_window(page)
+        check(ui.text(page, "按钮1") == "安装", "蓝色炮线 opened afterwards reads as not installed")
         check(os.path.isfile(os.path.join(game, "WorldOfWarships.exe")), "the game itself is untouched")
 
 
