@@ -1,8 +1,8 @@
-// Stands in for WorldOfWarships.exe (and for explorer.exe in the forum-thread
-// scenario): records that it was started, with its working folder and command
-// line, in "<its name>.started.txt" beside itself (UTF-8, one per line). With
-// VELMORA_FAKEGAME_WINDOW set, as the demo world sets it, it also shows a small
-// window saying the game started, until the user closes it.
+// Stands in for WorldOfWarships.exe in the demo world and the E2E tests (and for
+// explorer.exe in the forum-thread scenario): records that it was started, with
+// its working folder and command line, in "<its name>.started.txt" beside itself
+// (UTF-8, one per line). With VELMORA_FAKEGAME_WINDOW set, as the demo world
+// sets it, it also shows a small window saying the game started, until closed.
 #define UNICODE
 #define _UNICODE
 #include <windows.h>

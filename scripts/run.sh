@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds velmora.exe (cross-compiled with mingw-w64) and runs it under Wine.
+# Builds velmora.exe (cross-compiled with mingw-w64) and runs it under Wine in
+# the demo world (demo/world.py): a sample game folder already set in config.ini,
+# a tool server with an archive for each of the 21 plug-ins, the web site and a
+# forum stand-in, all on 127.0.0.1; the servers stop when Velmora exits.
 # Uses $DISPLAY when there is one; otherwise starts a private Xvfb display and
-# saves a screenshot of it to build/windows/velmora-screen.png every 5 seconds.
+# saves a screenshot of it to build/demo-screen.png every 5 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "${JOBS:-2}"
+cmake --preset windows-demo >/dev/null
+cmake --build --preset windows-demo -j "${JOBS:-2}"
 
 export WINEPREFIX=${WINEPREFIX:-$HOME/.velmora-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -47,7 +50,7 @@ if [ -z "${DISPLAY:-}" ]; then
   done
   [ -n "$xvfb" ] || { echo "run: no free X display" >&2; exit 1; }
   export DISPLAY=:$n
-  ( while kill -0 $xvfb 2>/dev/null; do sleep 5; import -window root build/windows/velmora-screen.png 2>/dev/null || true; done ) &
-  echo "No display: Velmora runs on a private Xvfb; see build/windows/velmora-screen.png"
+  ( while kill -0 $xvfb 2>/dev/null; do sleep 5; import -window root build/demo-screen.png 2>/dev/null || true; done ) &
+  echo "No display: Velmora runs on a private Xvfb; see build/demo-screen.png"
 fi
-wine build/windows/velmora.exe
+python3 demo/world.py --build build/windows-demo --out build/demo

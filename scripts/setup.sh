@@ -25,7 +25,7 @@ APT_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb x11-utils imagemagick fonts-wqy-microhei locales
   libgtest-dev googletest zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
-  nginx-light libarchive-tools python3 time procps
+  nginx-light libarchive-tools python3 python3-pil time procps
 )
 
 die() { echo "setup: $*" >&2; exit 1; }

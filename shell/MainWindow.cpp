@@ -57,8 +57,15 @@ MainWindow::MainWindow(AppServices& app)
     EnableWindow(Unit("按钮6"), !running);
     if (!running && checkAwaitsInstall_) PostMessageW(hwnd(), kVersionChecked, 0, 0);
   });
+  app_.pluginPages->OnInstalledStateChanged([this] {
+    for (auto& list : lists_) {
+      if (list) list->RefreshRows();
+    }
+  });
   OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
+
+MainWindow::~MainWindow() = default;
 
 bool MainWindow::Create() { return Form::Create(nullptr); }
 

@@ -13,10 +13,12 @@
 namespace velmora {
 
 struct AppServices;
+class ListPage;
 
 class MainWindow final : public win32::Form, private GameRootView, private ProcessStarter {
  public:
   explicit MainWindow(AppServices& app);
+  ~MainWindow() override;
   bool Create();
 
   // 0 news, 1..5 the list pages in page-button order.
@@ -42,7 +44,7 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   AppServices& app_;
   GameRootSetup gameRoot_;
   std::unique_ptr<win32::Form> news_;
-  std::array<std::unique_ptr<win32::Form>, 5> lists_;
+  std::array<std::unique_ptr<ListPage>, 5> lists_;
   win32::WebBrowser browser_;
   bool checkAwaitsInstall_ = false;  // the check's outcome waits for a plug-in install to end
   bool endAfterUpdate_ = false;      // out of service: the program ends with the update window

@@ -10,7 +10,9 @@
 #include "platform/win32/MessageBox.h"
 #include "platform/win32/Process.h"
 #include "platform/win32/WinText.h"
+#include "platform/win32/PictureBitmap.h"
 #include "shell/AppServices.h"
+#include "shell/Pictures.h"
 
 namespace velmora {
 
@@ -21,7 +23,10 @@ PluginPage::PluginPage(const CatalogueEntry& entry, AppServices& app)
     if (app_.pluginPages->InstallRunning()) EnableButtons(false);
   });
   OnClick("按钮1", [this] { Install(); });
-  OnClick("按钮2", [this] { Uninstall(app_.fs, app_.programDir, entry_, *this, app_.log); });
+  OnClick("按钮2", [this] {
+    Uninstall(app_.fs, app_.programDir, entry_, *this, app_.log);
+    app_.pluginPages->InstalledStateChanged();
+  });
   OnClick("图形按钮1", [this] {
     win32::RunCommandLine("explorer " + ForumThreadAddress(entry_));
   });
@@ -40,6 +45,7 @@ void PluginPage::Install() {
   InstallPlugin(app_.fs, app_.programDir, app_.downloader, entry_, *this, app_.log);
   app_.pluginPages->SetInstallRunning(false);
   busy_ = false;
+  app_.pluginPages->InstalledStateChanged();
   // The user closed the page while it worked: the install has stopped; now it can go.
   if (closeRequested_) DestroyWindow(hwnd());
 }
@@ -99,9 +105,14 @@ bool PluginPage::OnUnpackProgress(const UnpackProgress& progress) {
 }
 
 void PluginPage::DrawPreview(const DRAWITEMSTRUCT& item) {
-  // Until the preview pictures are carried, the button shows the plug-in's name
-  // on the sea-blue of the program's icon.
   RECT r = item.rcItem;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (!preview_ || previewSize_.cx != w || previewSize_.cy != h) {
+    preview_ = LoadPictureBitmap(entry_.previewResource, w, h);
+    previewSize_ = {w, h};
+  }
+  if (win32::DrawBitmapPart(item.hDC, preview_.Get(), 0, 0, w, h, r.left, r.top)) return;
+  // Without its picture (a broken resource) the button still names the plug-in.
   for (int y = r.top; y < r.bottom; ++y) {
     int t = (y - r.top) * 255 / std::max<int>(1, r.bottom - r.top);
     BrushHandle band(CreateSolidBrush(RGB(38 - 26 * t / 255, 86 - 56 * t / 255, 150 - 84 * t / 255)));

@@ -41,6 +41,8 @@ class PluginPage final : public win32::Form, public InstallView {
 
   const CatalogueEntry& entry_;
   AppServices& app_;
+  BitmapHandle preview_;  // drawn at the button's size, made anew when the DPI changes it
+  SIZE previewSize_{};
   bool busy_ = false;
   bool closeRequested_ = false;
 };
@@ -56,12 +58,18 @@ class PluginPages {
   bool InstallRunning() const { return installRunning_; }
   void SetInstallRunning(bool running);
   void OnInstallRunning(std::function<void(bool)> listener) { listener_ = std::move(listener); }
+  // After every install and uninstall: the list pages read their rows again.
+  void OnInstalledStateChanged(std::function<void()> listener) { stateListener_ = std::move(listener); }
+  void InstalledStateChanged() {
+    if (stateListener_) stateListener_();
+  }
 
  private:
   AppServices& app_;
   std::array<std::unique_ptr<PluginPage>, kEntryCount> pages_;
   bool installRunning_ = false;
   std::function<void(bool)> listener_;
+  std::function<void()> stateListener_;
 };
 
 }  // namespace velmora

@@ -10,6 +10,9 @@
 #include "platform/win32/WinText.h"
 #include "shell/AppServices.h"
 #include "shell/MainWindow.h"
+#if VELMORA_CARRIES_SKIN
+#include "shell/CarriedSkin.h"
+#endif
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   using namespace velmora;
@@ -27,7 +30,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     // 2. Global state lives in this scope and is released after the loop.
     AppServices app(programDir);
     app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " in " + programDir);
-    // 3. Module initialisers: no skin library is carried in this build.
+    // 3. Module initialisers. A build that carries a skin maps its library
+    //    and attaches the skin before the first window exists; it stays
+    //    mapped until the windows are gone. Without it the program goes on in
+    //    the system's look; the log tells which.
+#if VELMORA_CARRIES_SKIN
+    AppliedSkin skin = AttachCarriedSkin(app.log);
+#endif
     MainWindow main(app);
     if (!main.Create()) {
       MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);

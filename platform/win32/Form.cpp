@@ -160,7 +160,8 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
       break;
     case UnitKind::CheckListBox:
       cls = WC_LISTBOXW;
-      style |= LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+      // The rows keep their names as strings, for assistive tools and the UI driver.
+      style |= LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
       break;
     case UnitKind::HtmlBrowser:
       cls = kHostClass;

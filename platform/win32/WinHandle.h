@@ -65,5 +65,6 @@ using FindHandle = UniqueWinHandle<FindHandleTraits>;
 using ModuleHandle = UniqueWinHandle<ModuleHandleTraits>;
 using FontHandle = UniqueWinHandle<GdiObjectTraits<HFONT>>;
 using BrushHandle = UniqueWinHandle<GdiObjectTraits<HBRUSH>>;
+using BitmapHandle = UniqueWinHandle<GdiObjectTraits<HBITMAP>>;
 
 }  // namespace velmora

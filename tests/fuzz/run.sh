@@ -12,11 +12,17 @@ seconds="${FUZZ_SECONDS:-60}"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
-ninja -C "$build" -j2 zip_names_fuzz zip_unpack_fuzz announcement_fuzz
+ninja -C "$build" -j2 zip_names_fuzz zip_unpack_fuzz picture_decode_fuzz pe_image_fuzz pe_seeds \
+  announcement_fuzz
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-fuzz-run-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/unpack" "$work/names" "$work/announcement"
+mkdir -p "$work/unpack" "$work/names" "$work/pictures" "$work/pe" "$work/announcement"
+# The program's own pictures at 1x (PNG with alpha, baseline JPEG) seed the decoders.
+for f in "$src"/assets/pictures/*.png "$src"/assets/pictures/*.jpg; do
+  case "$f" in *@2x.*) ;; *) cp "$f" "$work/pictures/" ;; esac
+done
+"$build/tests/fuzz/pe_seeds" "$work/pe"
 
 python3 - "$work" <<'PY'
 import io, struct, sys, zipfile
@@ -81,5 +87,7 @@ run() {
 }
 run zip_names_fuzz "$work/names" 4096
 run zip_unpack_fuzz "$work/unpack" 65536
+run picture_decode_fuzz "$work/pictures" 32768
+run pe_image_fuzz "$work/pe" 65536
 run announcement_fuzz "$work/announcement" 16384
 exit $status

@@ -42,4 +42,9 @@ with tempfile.TemporaryDirectory() as tmp:
     raw = open(res, "rb").read()
 if struct.pack("<IiiHH", 40, 64, 128, 1, 32) not in raw:
     fail("no 64 x 64, 32-bit icon image")
+# The default build carries no skin: neither the attach step nor the loader is in it.
+image = open(EXE, "rb").read()
+for needle in (b"SkinH_AttachRes", b"RtlAddFunctionTable"):
+    if needle in image:
+        fail(f"a build without a skin library holds {needle.decode()}")
 print(f"velmora.exe: {os.path.getsize(EXE)} bytes, imports {sorted(dlls)}")

@@ -44,10 +44,9 @@ def scenario(wine):
         wine.screenshot("installed")
         ui.close(page)
         ui.gone_window(page)
-        check(ui.call("row-text", SHELLS_LIST, 2)[1] == "详细", "rows refresh when the page shows again")
-        ui.click("main", "按钮1")
-        ui.click("main", "按钮5")
+        # The rows follow every install: 红色炮线 shares the probe path, 蓝色火焰 does not.
         wait_until(lambda: ui.call("row-text", SHELLS_LIST, 2)[1] == "已安装", 10, "shared probe path on the row")
+        check(ui.call("row-text", SHELLS_LIST, 0)[1] == "详细", "蓝色火焰 has a probe path of its own")
 
         red = f"plugin:{RED_TRAILS}"
         ui.call("click-row", SHELLS_LIST, 2)
@@ -59,6 +58,11 @@ def scenario(wine):
         check(ui.text(red, "按钮1") == "安装", "caption back to 安装")
         ui.click(red, "按钮2")
         ui.expect_message("未安装炮弹插件！")
+        ui.close(red)
+        ui.gone_window(red)
+        ui.call("click-row", SHELLS_LIST, 1)
+        ui.wait_window(page)
+        check(ui.text(page, "按钮1") == "安装", "蓝色炮线 opened afterwards reads as not installed")
         check(os.path.isfile(os.path.join(game, "WorldOfWarships.exe")), "the game itself is untouched")
 
 

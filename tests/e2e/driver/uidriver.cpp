@@ -168,6 +168,22 @@ bool ClickDialogButton(HWND dialog, int id) {
   return PostMessageW(b, BM_CLICK, 0, 0) != 0;
 }
 
+// A cursor's hot spot and mask bits, to tell cursors apart by their look.
+std::string CursorLooks(HCURSOR cursor) {
+  ICONINFO info{};
+  if (!cursor || !GetIconInfo(cursor, &info)) return {};
+  std::string looks = std::to_string(info.xHotspot) + "," + std::to_string(info.yHotspot) + ":";
+  BITMAP bm{};
+  if (info.hbmMask && GetObjectW(info.hbmMask, sizeof bm, &bm)) {
+    std::string bits(static_cast<size_t>(bm.bmWidthBytes) * bm.bmHeight, '\0');
+    GetBitmapBits(info.hbmMask, static_cast<LONG>(bits.size()), bits.data());
+    looks += bits;
+  }
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  return looks;
+}
+
 std::string Run(const std::vector<std::string>& f) {
   const std::string& verb = f[0];
   auto arg = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
@@ -338,6 +354,126 @@ std::string Run(const std::vector<std::string>& f) {
     return "ok\t" + std::to_string(lines.size()) + "\t" + std::to_string(widest) + "\t" +
            std::to_string(client.right) + "\t" + std::to_string(client.bottom) + "\t" +
            std::to_string(tm.tmHeight + tm.tmExternalLeading);
+  }
+  if (verb == "hover" || verb == "hover-row") {  // moves the mouse over a unit (or row button): the cursor shown
+    HWND h = nullptr;
+    if (verb == "hover") {
+      h = FindUnitWindow(arg(1), arg(2), why);
+    } else if (HWND w = FindDefinitionWindow(arg(1))) {
+      h = GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2)));
+      if (!h) why = "no row " + arg(2);
+    } else {
+      why = "no window " + arg(1);
+    }
+    if (!h) return "err\t" + why;
+    RECT r;
+    GetWindowRect(h, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CURSORINFO ci{sizeof ci};
+    if (!GetCursorInfo(&ci)) return "err\tGetCursorInfo failed";
+    if (ci.hCursor == LoadCursorW(nullptr, IDC_HAND)) return "ok\thand";
+    if (ci.hCursor == LoadCursorW(nullptr, IDC_ARROW)) return "ok\tarrow";
+    // Cursor handles need not be the same across processes (under Wine they are
+    // not, and a foreign one cannot be read): compare what the cursors look like,
+    // and tell the hot spots of both so the caller can ask the X server instead.
+    const std::string shown = CursorLooks(ci.hCursor);
+    const std::string hand = CursorLooks(LoadCursorW(nullptr, IDC_HAND));
+    const std::string arrow = CursorLooks(LoadCursorW(nullptr, IDC_ARROW));
+    const char* which = shown.empty() ? "unknown" : shown == hand ? "hand" : shown == arrow ? "arrow" : "other";
+    auto hot = [](const std::string& l) { return l.substr(0, l.find(':')); };
+    return std::string("ok\t") + which + "\t" + hot(hand) + "\t" + hot(arrow);
+  }
+  if (verb == "sample-cursor") {  // sample-cursor hand|arrow|off: a window of ours showing that cursor
+    static HWND sample = nullptr;
+    if (sample) DestroyWindow(sample), sample = nullptr;
+    if (arg(1) == "off") return "ok";
+    static const bool registered = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = DefWindowProcW;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"VelmoraCursorSample";
+      return RegisterClassW(&wc) != 0;
+    }();
+    if (!registered) return "err\tno window class";
+    sample = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"VelmoraCursorSample", L"", WS_POPUP | WS_VISIBLE,
+                             0, 0, 60, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetClassLongPtrW(sample, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(
+                         LoadCursorW(nullptr, arg(1) == "hand" ? IDC_HAND : IDC_ARROW)));
+    SetCursorPos(30, 30);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < until) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return "ok";
+  }
+  if (verb == "progress") {  // position of a progress bar
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    DWORD_PTR pos = 0;
+    SendMessageTimeoutW(u, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &pos);
+    return "ok\t" + std::to_string(pos);
+  }
+  if (verb == "items") {  // the strings of a list unit, in order
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(u, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    std::string out = "ok";
+    for (DWORD_PTR i = 0; i < count; ++i) {
+      wchar_t text[512] = {};
+      DWORD_PTR n = 0;
+      SendMessageTimeoutW(u, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &n);
+      out += "\t" + Utf8(text);
+    }
+    return out;
+  }
+  if (verb == "row-rect") {  // screen rectangle of a list page's row button: x y w h
+    HWND w = FindDefinitionWindow(arg(1));
+    HWND b = w ? GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2))) : nullptr;
+    if (!b) return "err\tno row " + arg(2);
+    RECT r;
+    GetWindowRect(b, &r);
+    return "ok\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) + "\t" +
+           std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
+  }
+  if (verb == "focus") {  // gives a unit (or a row button: focus <window> row <r>) the keyboard focus
+    HWND h = nullptr;
+    if (arg(2) == "row") {
+      HWND w = FindDefinitionWindow(arg(1));
+      h = w ? GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(3))) : nullptr;
+    } else {
+      h = FindUnitWindow(arg(1), arg(2), why);
+    }
+    if (!h) return "err\tno such unit";
+    DWORD thread = GetWindowThreadProcessId(h, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    SetForegroundWindow(GetAncestor(h, GA_ROOT));
+    SetFocus(h);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    return "ok";
+  }
+  if (verb == "focused") {  // class and control id of the window with Velmora's keyboard focus
+    HWND main = FindDefinitionWindow("main");
+    GUITHREADINFO gui{sizeof gui};
+    if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
+      return "err\tno focus";
+    }
+    return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
+  }
+  if (verb == "key") {  // key <vk>: a key press for the window that has Velmora's keyboard focus
+    HWND main = FindDefinitionWindow("main");
+    if (!main) return "err\tno main window";
+    GUITHREADINFO gui{sizeof gui};
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
+      return "err\tno focus";
+    }
+    const WPARAM vk = static_cast<WPARAM>(std::stoi(arg(1)));
+    PostMessageW(gui.hwndFocus, WM_KEYDOWN, vk, 1);
+    PostMessageW(gui.hwndFocus, WM_KEYUP, vk, 0xC0000001);
+    return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
   }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;

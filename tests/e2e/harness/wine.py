@@ -271,6 +271,32 @@ class Driver:
         """A multi-line edit box's text, as a list of its lines."""
         return self.call("lines", window, unit)[1:]
 
+    def screenshot_window(self, window, label):
+        """A screenshot of one window's rectangle (with whatever lies over it)."""
+        x, y, w, h = (int(v) for v in self.call("rect", window)[1:5])
+        path = self.session.screenshot(label)
+        subprocess.run(["convert", path, "-crop", f"{w}x{h}+{x}+{y}", "+repage", path], timeout=60,
+                       check=True)
+        return path
+
+    def cursor_over(self, window, unit=None, row=None):
+        """Moves the mouse over a unit (or a list page's row button) and tells the
+        cursor shown there: "hand", "arrow" or "other"."""
+        reply = self.call("hover-row", window, row) if row is not None else self.call("hover", window, unit)
+        if reply[1] != "unknown":
+            return reply[1]
+        # Under Wine: what the X server shows, against a hand and an arrow shown
+        # by a window of the driver's own.
+        hot = self.session.cursor_hotspot()
+        looks = {}
+        for name in ("hand", "arrow"):
+            self.call("sample-cursor", name)
+            looks[self.session.cursor_hotspot()] = name
+        self.call("sample-cursor", "off")
+        if len(looks) != 2:
+            raise Failure(f"the hand and the arrow look alike here: {looks}")
+        return looks.get(hot, "other")
+
     def state(self, window, unit):
         return tuple(self.call("state", window, unit)[1:3])
 
@@ -467,6 +493,36 @@ class WineSession:
         except subprocess.TimeoutExpired:
             raise Failure("Velmora did not end")
 
+    def cursor_hotspot(self):
+        """The hot spot "x,y" of the mouse cursor the X server shows now. Under Wine
+        a program cannot read another program's cursor, so a test asks X."""
+        import ctypes
+
+        class CursorImage(ctypes.Structure):
+            _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                        ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort)]
+
+        x11 = ctypes.CDLL("libX11.so.6")
+        xfixes = ctypes.CDLL("libXfixes.so.3")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x11.XFree.argtypes = [ctypes.c_void_p]
+        xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(CursorImage)
+        xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+        dpy = x11.XOpenDisplay(f":{self.display}".encode())
+        if not dpy:
+            raise Failure("cannot open the X display")
+        try:
+            image = xfixes.XFixesGetCursorImage(dpy)
+            if not image:
+                raise Failure("the X server tells no cursor image")
+            hot = f"{image.contents.xhot},{image.contents.yhot}"
+            x11.XFree(image)
+            return hot
+        finally:
+            x11.XCloseDisplay(dpy)
+
     # --- artefacts -----------------------------------------------------------
     def screenshot(self, label):
         self.shots += 1
@@ -474,6 +530,32 @@ class WineSession:
         subprocess.run(["import", "-display", f":{self.display}", "-window", "root", path],
                        timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path
+
+
+def _rgb(args):
+    return subprocess.run(["convert", *args, "-depth", "8", "rgb:-"], capture_output=True, check=True,
+                          timeout=60).stdout
+
+
+def screen_region(shot, x, y, w, h):
+    """RGB bytes of a rectangle of a screenshot."""
+    return _rgb([shot, "-crop", f"{w}x{h}+{x}+{y}", "+repage"])
+
+
+def picture_region(picture, x, y, w, h, background="white"):
+    """RGB bytes of a rectangle of one of our pictures, laid on a background as
+    the program draws it."""
+    return _rgb([picture, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-background", background, "-flatten"])
+
+
+def difference(a, b):
+    """Mean difference of two RGB byte strings of the same size, 0..255."""
+    if len(a) != len(b) or not a:
+        return 255.0
+    return sum(abs(p - q) for p, q in zip(a, b)) / len(a)
+
+
+PICTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "assets", "pictures")
 
 
 def check(condition, message):
