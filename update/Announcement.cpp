@@ -280,8 +280,14 @@ Announcement ParseAnnouncement(std::string_view page) {
     return value;
   };
   a.restriction = lineField(kRestriction);
-  a.latest = lineField(kLatest);
-  a.official = lineField(kOfficial);
+  // A version holds no "；": one there ends the field ("最新版本：1.1.3；").
+  auto versionField = [&](Marker which) {
+    std::optional<std::string> value = lineField(which);
+    if (value) *value = std::string(TrimBlanks(std::string_view(*value).substr(0, value->find("；"))));
+    return value;
+  };
+  a.latest = versionField(kLatest);
+  a.official = versionField(kOfficial);
   a.fileName = lineField(kFileName);
   a.sha256 = lineField(kSha256);
 

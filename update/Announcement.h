@@ -14,8 +14,8 @@ namespace velmora {
 // lacks the field's marker (or, for the address and the notes, their end marker).
 struct Announcement {
   std::optional<std::string> restriction;      // "限制："
-  std::optional<std::string> latest;           // "最新版本："
-  std::optional<std::string> official;         // "官方版本："
+  std::optional<std::string> latest;           // "最新版本：", up to a "；"
+  std::optional<std::string> official;         // "官方版本：", up to a "；"
   std::optional<std::string> downloadAddress;  // "下载地址：" .. "【下载地址结束】", tags removed
   std::optional<std::string> fileName;         // "文件名："
   std::optional<std::string> sha256;           // "SHA256："

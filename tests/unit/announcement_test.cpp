@@ -104,6 +104,8 @@ TEST(VersionCheck, PageVariants) {
       {"fields on one line end at the next marker", "最新版本：1.1.4官方版本：1.1.3限制：1.1.2", true, true,
        "1.1.4"},
       {"blanks and &nbsp; around a value", "<p>最新版本：&nbsp; 1.1.3　</p>", true, false, "1.1.3"},
+      {"a \"；\" ends a version", "<p>限制：无；</p><p>最新版本：1.1.3；</p><p>官方版本：1.1.2；</p>", true,
+       false, "1.1.3"},
       {"a line break ends a value", "最新版本：1.1.3\r\n官方版本：1.1.3", true, false, "1.1.3"},
       {"a marker with a half-width colon is no marker", "<p>最新版本:1.1.3</p>", false, false, nullptr},
       {"the first of two markers counts", "<p>最新版本：1.1.2</p><p>最新版本：1.1.9</p>", true, false,
