@@ -1,9 +1,9 @@
 // Measures "process start -> main window shown" the same way for every program
 // it is given: CreateProcessW, then a 1 ms poll for a visible top-level window
 // of that process whose title holds the given text. The window is then closed
-// and the next program started; rounds alternate the programs so drift in the
-// machine's load falls on all of them alike. The first round warms the caches
-// and is not counted.
+// and the next program started. Every round starts each program once, round r
+// beginning with program r mod n, so no program always follows the same one;
+// the first round warms the caches and is marked as such.
 //
 //   startup_timer [--mark FILE] RUNS TITLE_TEXT EXE [TITLE_TEXT EXE ...]
 //
@@ -11,7 +11,10 @@
 // FILE before each start, so a server the programs talk to can tell which one
 // it serves.
 //
-// Prints "run<TAB>exe<TAB>ms" per counted start and "median<TAB>exe<TAB>ms".
+// Prints per start "run<TAB>round<TAB>exe<TAB>ms<TAB>stamp" (round 0: the
+// warm-up; stamp: the local wall time just before CreateProcessW, in the
+// diagnostics log's format and from the same function, so the log's lines can be
+// placed against it), or "fail<TAB>round<TAB>exe<TAB>why<TAB>stamp".
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DiagnosticsLog.h"
 #include "platform/win32/WinHandle.h"
 #include "platform/win32/WinText.h"
 
@@ -48,8 +52,13 @@ double Ms(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER freq) {
   return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(freq.QuadPart);
 }
 
-// One start; negative when the window did not show within 60 s.
-double TimeOneStart(const std::wstring& exe, const std::wstring& titleText) {
+struct Start {
+  double ms = -1;  // negative: no window
+  std::string stamp, why;
+};
+
+Start TimeOneStart(const std::wstring& exe, const std::wstring& titleText) {
+  Start result;
   std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
   std::wstring commandLine = L"\"" + exe + L"\"";
   STARTUPINFOW si{};
@@ -57,24 +66,33 @@ double TimeOneStart(const std::wstring& exe, const std::wstring& titleText) {
   PROCESS_INFORMATION pi{};
   LARGE_INTEGER freq, start, now;
   QueryPerformanceFrequency(&freq);
+  result.stamp = LocalTimeStamp();
   QueryPerformanceCounter(&start);
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-    std::fprintf(stderr, "cannot start %s: error %lu\n", Utf8(exe).c_str(), GetLastError());
-    return -1;
+    result.why = "cannot start: error " + std::to_string(GetLastError());
+    return result;
   }
   KernelHandle process(pi.hProcess), thread(pi.hThread);
   Search s{pi.dwProcessId, &titleText};
-  double ms = -1;
   for (;;) {
     s.found = nullptr;
     EnumWindows(FindShown, reinterpret_cast<LPARAM>(&s));
     QueryPerformanceCounter(&now);
     if (s.found) {
-      ms = Ms(start, now, freq);
+      result.ms = Ms(start, now, freq);
       break;
     }
-    if (Ms(start, now, freq) > 60000 || WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) break;
+    if (Ms(start, now, freq) > 60000) {
+      result.why = "no window within 60 s";
+      break;
+    }
+    if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(process.Get(), &code);
+      result.why = "ended without a window, exit code " + std::to_string(code);
+      break;
+    }
     Sleep(1);
   }
   if (s.found) PostMessageW(s.found, WM_CLOSE, 0, 0);
@@ -82,16 +100,8 @@ double TimeOneStart(const std::wstring& exe, const std::wstring& titleText) {
     TerminateProcess(process.Get(), 1);
     WaitForSingleObject(process.Get(), 5000);
   }
-  return ms;
+  return result;
 }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-}  // namespace
 
 // Replaces the mark file's content with the program's index.
 bool Mark(const std::wstring& file, size_t index) {
@@ -104,6 +114,8 @@ bool Mark(const std::wstring& file, size_t index) {
   return WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
          written == text.size();
 }
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring markFile;
@@ -119,29 +131,28 @@ int wmain(int argc, wchar_t** argv) {
   const int runs = std::max(1, _wtoi(argv[1]));
   struct Program {
     std::wstring titleText, exe;
-    std::vector<double> ms;
   };
   std::vector<Program> programs;
-  for (int i = 2; i + 1 < argc; i += 2) programs.push_back({argv[i], argv[i + 1], {}});
+  for (int i = 2; i + 1 < argc; i += 2) programs.push_back({argv[i], argv[i + 1]});
 
+  const size_t n = programs.size();
   for (int round = 0; round <= runs; ++round) {
-    for (size_t i = 0; i < programs.size(); ++i) {
-      Program& p = programs[i];
+    for (size_t k = 0; k < n; ++k) {
+      const size_t i = (round + k) % n;
+      const Program& p = programs[i];
+      const std::string exe = Utf8(p.exe);
       if (!Mark(markFile, i)) {
         std::fprintf(stderr, "cannot write the mark file\n");
         return 1;
       }
-      double ms = TimeOneStart(p.exe, p.titleText);
-      if (ms < 0) {
-        std::fprintf(stderr, "no window of %s showed\n", Utf8(p.exe).c_str());
-        return 1;
+      const Start s = TimeOneStart(p.exe, p.titleText);
+      if (s.ms < 0) {
+        std::printf("fail\t%d\t%s\t%s\t%s\n", round, exe.c_str(), s.why.c_str(), s.stamp.c_str());
+      } else {
+        std::printf("run\t%d\t%s\t%.1f\t%s\n", round, exe.c_str(), s.ms, s.stamp.c_str());
       }
-      if (round == 0) continue;  // warm-up
-      p.ms.push_back(ms);
-      std::printf("run\t%s\t%.1f\n", Utf8(p.exe).c_str(), ms);
       std::fflush(stdout);
     }
   }
-  for (const Program& p : programs) std::printf("median\t%s\t%.1f\n", Utf8(p.exe).c_str(), Median(p.ms));
   return 0;
 }

@@ -1,0 +1,156 @@
+"""What the three benchmarks share: the folder a run works in (RAM-backed or on
+disk) and the file system it is on, rounds that run every side once in rotating
+order, and the figures (median and best per side, failures printed, never
+dropped).
+
+    with work_folder("ram", "bench_download") as work:   # /dev/shm/..., removed at the end
+        rounds = Rounds(["velmora", "floor", "curl"], count=10)
+        rounds.run({"velmora": run_velmora, ...})         # each returns {figure: ms}
+        rounds.table([("velmora", "ms", "Velmora's download"), ...])
+        rounds.median("velmora", "ms") / rounds.median("floor", "ms")
+"""
+import contextlib
+import os
+import shutil
+import statistics
+import subprocess
+import tempfile
+
+from wine import BIN, PREFIX
+
+MiB = 1024 * 1024
+ON = ("ram", "disk")
+
+
+class SideFailed(Exception):
+    """A side's round that gave no figure; printed and counted, never hidden."""
+
+
+def file_system(path):
+    """"tmpfs (tmpfs)", "ext4 (/dev/vda)": the type and source df gives for path."""
+    out = subprocess.run(["df", "--output=fstype,source", path], capture_output=True, text=True,
+                         check=True).stdout.splitlines()
+    fstype, source = out[1].split()[:2]
+    return fstype, source
+
+
+@contextlib.contextmanager
+def work_folder(on, name):
+    """A fresh folder for every side of one run: on "ram" a folder of /dev/shm,
+    on "disk" one in the build tree. Refuses a disk folder that is RAM-backed
+    (or the reverse), so the two runs measure what they say. Removed at the end."""
+    if on == "ram":
+        path = tempfile.mkdtemp(prefix=f"velmora-{name}-", dir="/dev/shm")
+    else:
+        path = os.path.join(BIN, "bench-work", name)
+        shutil.rmtree(path, ignore_errors=True)
+        os.makedirs(path)
+    os.chmod(path, 0o755)  # nginx reads below it as nobody
+    try:
+        fstype, _ = file_system(path)
+        if (fstype in ("tmpfs", "ramfs")) != (on == "ram"):
+            raise SystemExit(f"{path} is on {fstype}: not a {on} folder")
+        yield path
+    finally:
+        shutil.rmtree(path, ignore_errors=True)
+
+
+def unmap_drive(letter, folder):
+    """Removes the prefix's drive `letter:` when it leads into folder (the harness
+    removes only the drives it maps into the build tree)."""
+    link = os.path.join(PREFIX, "dosdevices", letter.lower() + ":")
+    if os.path.islink(link) and os.readlink(link).startswith(folder):
+        os.unlink(link)
+
+
+def describe_folders(work, served=None):
+    """The lines that say where each run's files are."""
+    fstype, source = file_system(work)
+    lines = [f"folder: {work} on {fstype} ({source}): every side's program, temporary, "
+             f"output and game folders"]
+    if served:
+        st, ss = file_system(served)
+        lines.append(f"served: {served} on {st} ({ss}), the same for every side and both runs")
+    pt, ps = file_system(PREFIX)
+    lines.append(f"Wine prefix: {PREFIX} on {pt} ({ps}), the same for both runs")
+    return lines
+
+
+def load_line():
+    one, five, _ = os.getloadavg()
+    return f"load average {one:.2f} (1 min), {five:.2f} (5 min); 2 cores here: below 1 for figures to keep"
+
+
+class Rounds:
+    """count rounds (after `warmup` rounds that are printed but not counted), each
+    running every side once; round r starts with side r mod n, so no side always
+    follows the same one."""
+
+    def __init__(self, sides, count, warmup=1):
+        self.sides, self.count, self.warmup = list(sides), count, warmup
+        self.samples = {s: {} for s in self.sides}  # side -> figure -> [ms]
+        self.failures = []  # (round, side, message)
+
+    def label(self, r):
+        """"round  3", or "warm-up" for a round not counted (r from 0)."""
+        return f"round {r - self.warmup + 1:2}" if r >= self.warmup else "warm-up "
+
+    def record(self, r, side, figures=None, failure=None):
+        """One side's result in round r (from 0): its figures, or why it has none."""
+        if failure is not None:
+            self.failures.append((self.label(r).strip(), side, failure))
+        elif r >= self.warmup:
+            for k, v in figures.items():
+                self.samples[side].setdefault(k, []).append(v)
+
+    def run(self, actions, between=None):
+        """actions: side -> function returning {figure: ms} or raising SideFailed.
+        between(side), when given, runs after each side, outside its figures."""
+        n = len(self.sides)
+        for r in range(self.warmup + self.count):
+            order = self.sides[r % n:] + self.sides[:r % n]
+            parts = []
+            for side in order:
+                try:
+                    figures = actions[side]()
+                except SideFailed as e:
+                    self.record(r, side, failure=str(e))
+                    parts.append(f"{side} FAILED")
+                    continue
+                finally:
+                    if between:
+                        between(side)
+                self.record(r, side, figures)
+                parts.append(f"{side} {next(iter(figures.values())):.0f}")
+            print(f"{self.label(r)}: " + ", ".join(parts) + " ms", flush=True)
+
+    def values(self, side, figure):
+        return self.samples[side].get(figure, [])
+
+    def median(self, side, figure):
+        v = self.values(side, figure)
+        return statistics.median(v) if v else None
+
+    def best(self, side, figure):
+        v = self.values(side, figure)
+        return min(v) if v else None
+
+    def table(self, rows):
+        """rows: (side, figure, label); one line each: median, best, rounds counted."""
+        width = max(len(label) for _, _, label in rows)
+        print(f"{'':{width}}   median       best   rounds")
+        for side, figure, label in rows:
+            v = self.values(side, figure)
+            if not v:
+                print(f"{label:{width}}   no figure")
+                continue
+            print(f"{label:{width}} {statistics.median(v):8.1f} ms {min(v):8.1f} ms   {len(v)}")
+        for label, side, message in self.failures:
+            print(f"FAILED {label} {side}: {message}")
+        if not self.failures:
+            print("failures: none")
+
+
+def ratio(a, b):
+    """"1.08x", or "n/a" when a side has no figure."""
+    return f"{a / b:.2f}x" if a is not None and b else "n/a"
