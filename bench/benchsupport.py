@@ -11,10 +11,12 @@ dropped).
 """
 import contextlib
 import os
+import queue
 import shutil
 import statistics
 import subprocess
 import tempfile
+import threading
 
 from wine import BIN, PREFIX
 
@@ -149,6 +151,66 @@ class Rounds:
             print(f"FAILED {label} {side}: {message}")
         if not self.failures:
             print("failures: none")
+
+
+class LineProgram:
+    """A Windows program under the session's Wine that does one run per line it
+    reads (install_bench, bare_loop --repeat): ask() sends a line and returns the
+    fields of its "run ..." answer; finish() ends its input and returns the rest
+    of its output. Every wait is bounded; on time-out the program (ours, by its
+    handle) is ended."""
+
+    def __init__(self, wine, exe, *args):
+        self.name = os.path.basename(exe)
+        self.proc = subprocess.Popen(["wine", exe, *args], env=wine.env, cwd=wine.root, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.lines.put(line.decode("utf-8", "replace").rstrip("\r\n"))
+        self.lines.put(None)
+
+    def _line(self, timeout):
+        try:
+            line = self.lines.get(timeout=timeout)
+        except queue.Empty:
+            self.end()
+            raise SideFailed(f"{self.name} gave no answer within {timeout} s")
+        if line is None:
+            raise SideFailed(f"{self.name} has ended (exit code {self.proc.poll()})")
+        return line
+
+    def ask(self, timeout=300):
+        if self.proc.poll() is not None:
+            raise SideFailed(f"{self.name} has ended (exit code {self.proc.returncode})")
+        self.proc.stdin.write(b"go\n")
+        self.proc.stdin.flush()
+        line = self._line(timeout)
+        f = line.split()
+        if f[:1] != ["run"]:
+            raise SideFailed(f"{self.name}: {line}")
+        return dict(zip(f[2::2], f[3::2]))
+
+    def finish(self, timeout=60):
+        """The lines after the last run, and the exit code."""
+        with contextlib.suppress(OSError):
+            self.proc.stdin.close()
+        rest = []
+        with contextlib.suppress(SideFailed):
+            while True:
+                rest.append(self._line(timeout))
+        with contextlib.suppress(subprocess.TimeoutExpired):
+            self.proc.wait(timeout=timeout)
+        self.end()
+        return rest, self.proc.returncode
+
+    def end(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                self.proc.wait(timeout=10)
 
 
 def ratio(a, b):

@@ -1,22 +1,47 @@
-#!/usr/bin/env python3
-"""Benchmark of the whole plug-in install under Wine against curl -o followed by
-bsdtar -xf of the same archive from the same nginx on 127.0.0.1, in the same run:
-the two alternate run by run, so both see the same machine load. Prints the best
-time of each, their ratio and the program's peak memory against the goals (1.5x,
-archive size + 40 MB). The program's time excludes Wine's start-up."""
+"""Install benchmark: the whole plug-in install of a 55 MiB archive (about 150
+entries) from nginx on 127.0.0.1, in one run, by three sides in rounds of
+rotating order:
+
+  velmora  install_bench.exe: the product's InstallPlugin with HttpDownloader over
+           the real WinINet, under Wine: download, store the archive beside the
+           program, unpack all or nothing into the game folder, delete the archive;
+  floor    the platform's floor under the same Wine: bare_loop.exe, a bare WinINet
+           loop into a file (a buffer of Velmora's size, WriteFile per piece),
+           then a plain minizip unpack of that file, entry by entry;
+  native   curl -o, then bsdtar -xf of the same archive (the native tools).
+
+Both Wine programs stay running and do one install per round (their figures
+leave out Wine's process start); the native pair is timed as processes. Every
+side's program, temporary, game and output folders lie in one folder: /dev/shm
+for ram, the build tree for disk. The served archive lies on tmpfs in both runs
+(the serving side is the same for all sides); it is made once and kept in the
+build tree (bench-work/cache).
+
+    python3 install_bench.py --on ram|disk [--rounds 10]
+
+(or the target bench_install, which runs both). Then the peak working set of
+install_bench.exe (goal: at most the archive + 40 MiB), the size of velmora.exe
+(goal: under 4 MB, read as 4 000 000 bytes) and last "ratio <velmora / native>x
+curl -o + bsdtar -xf (goal <= 1.5x, stretch <= 1.0x), <velmora / floor>x ...".
+"""
 import argparse
 import os
 import random
-import resource
 import shutil
 import subprocess
+import sys
 import time
 import zipfile
 
+from benchsupport import (MiB, LineProgram, Rounds, SideFailed, describe_folders, file_system, load_line,
+                          ratio, work_folder)
 from nginx_server import nginx
+from wine import BIN, Failure, WineSession
 
 OBJECT = "/wot/wows/cj/pd/lh.zip"
-MiB = 1024 * 1024
+BENCH = os.path.join(BIN, "bench")
+SIDES = ["velmora", "floor", "native"]
+EXE_GOAL = 4_000_000
 
 
 def make_archive(path):
@@ -35,90 +60,150 @@ def make_archive(path):
     os.replace(path + ".part", path)
 
 
-def wine_env(work):
-    env = dict(os.environ)
-    env.update({"WINEPREFIX": os.path.join(work, "wine-prefix"), "WINEDEBUG": "-all",
-                "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=", "LC_ALL": "zh_CN.UTF-8"})
-    for k in list(env):
-        if k.lower().endswith("_proxy"):
-            del env[k]
-    if not os.path.isdir(env["WINEPREFIX"]):
-        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return env
+def unpacked(folder):
+    """(files, bytes) below folder."""
+    files = size = 0
+    for root, _, names in os.walk(folder):
+        for n in names:
+            files += 1
+            size += os.path.getsize(os.path.join(root, n))
+    return files, size
 
 
-def baseline_once(port, scratch):
-    shutil.rmtree(scratch, ignore_errors=True)
-    os.makedirs(scratch + "/out")
-    t0 = time.perf_counter()
-    subprocess.run(["curl", "-s", "--noproxy", "*", "-o", scratch + "/lh.zip",
-                    f"http://127.0.0.1:{port}{OBJECT}"], check=True)
-    t1 = time.perf_counter()
-    subprocess.run(["bsdtar", "-xf", scratch + "/lh.zip", "-C", scratch + "/out"], check=True)
-    t2 = time.perf_counter()
-    shutil.rmtree(scratch, ignore_errors=True)
-    return (t1 - t0) * 1000, (t2 - t1) * 1000
+def measure(wine, work, www, rounds):
+    cache = os.path.join(BIN, "bench-work", "cache", "lh-v1.zip")
+    if not os.path.exists(cache):
+        make_archive(cache)
+    os.makedirs(www + os.path.dirname(OBJECT))
+    shutil.copy(cache, www + OBJECT)
+    with zipfile.ZipFile(cache) as z:
+        infos = [i for i in z.infolist() if not i.is_dir()]
+    want = (len(infos), sum(i.file_size for i in infos))
+    size = os.path.getsize(cache)
+    print(f"archive: {size / MiB:.1f} MiB, {want[0]} entries, {want[1] / MiB:.1f} MiB unpacked")
+    d = {n: os.path.join(work, n) for n in ("program", "game", "tmp", "floor-game", "native-game")}
+    for folder in d.values():
+        os.makedirs(folder)
+    for k in [k for k in wine.env if k.lower().endswith("_proxy")]:
+        del wine.env[k]
+    w = wine.windows_path
 
+    def check(folder, side):
+        got = unpacked(folder)
+        if got != want:
+            raise SideFailed(f"{side} unpacked {got[0]} files, {got[1]} bytes; the archive holds {want}")
 
-def winpath(p):
-    return "Z:" + os.path.abspath(p).replace("/", "\\")
+    with nginx(www, wine.artifacts) as (port, _):
+        velmora_prog = LineProgram(wine, os.path.join(BENCH, "install", "install_bench.exe"), "--host",
+                                   "127.0.0.1", "--port", str(port), "--program", w(d["program"]),
+                                   "--game", w(d["game"]), "--tmp", w(d["tmp"]))
+        floor_zip = os.path.join(work, "floor.zip")
+        floor_prog = LineProgram(wine, os.path.join(BENCH, "floor", "bare_loop.exe"), "--repeat", "--host",
+                                 "127.0.0.1", "--port", str(port), "--object", OBJECT, "--out", w(floor_zip),
+                                 "--unpack", w(d["floor-game"]))
+        try:
+            def velmora():
+                r = velmora_prog.ask()
+                if r.get("ok") != "1":
+                    raise SideFailed(f"install_bench: {r}")
+                check(os.path.join(d["game"], "profile"), "velmora")
+                return {k: float(r[k + "_ms"]) for k in ("total", "download", "store", "unpack", "finish")}
+
+            def floor():
+                r = floor_prog.ask()
+                if r.get("ok") != "1":
+                    raise SideFailed(f"bare_loop: {r}")
+                check(d["floor-game"], "floor")
+                return {k: float(r[k + "_ms"]) for k in ("total", "fetch", "unpack")}
+
+            def native():
+                archive = os.path.join(work, "native.zip")
+                t0 = time.monotonic()
+                a = subprocess.run(["curl", "-s", "--noproxy", "*", "-o", archive,
+                                    f"http://127.0.0.1:{port}{OBJECT}"]).returncode
+                t1 = time.monotonic()
+                b = subprocess.run(["bsdtar", "-xf", archive, "-C", d["native-game"]]).returncode if a == 0 else 1
+                t2 = time.monotonic()
+                if a or b:
+                    raise SideFailed(f"curl exit code {a}, bsdtar exit code {b}")
+                check(d["native-game"], "native")
+                return {"total": (t2 - t0) * 1000, "curl": (t1 - t0) * 1000, "tar": (t2 - t1) * 1000}
+
+            def clean(side):
+                # install_bench clears its game folder itself before each run.
+                if side == "floor":
+                    shutil.rmtree(d["floor-game"])
+                    os.makedirs(d["floor-game"])
+                elif side == "native":
+                    shutil.rmtree(d["native-game"])
+                    os.makedirs(d["native-game"])
+                    os.unlink(os.path.join(work, "native.zip"))
+
+            rounds.run({"velmora": velmora, "floor": floor, "native": native}, between=clean)
+        finally:
+            velmora_rest, velmora_code = velmora_prog.finish()
+            floor_rest, floor_code = floor_prog.finish()
+    left = os.listdir(d["tmp"]) + [n for n in os.listdir(d["program"]) if n.endswith(".zip")]
+    if left:
+        print(f"NOTE: Velmora left {left} behind")
+
+    def peak(rest):
+        for line in rest:
+            f = line.split()
+            if "peak_working_set" in f:
+                return int(f[f.index("peak_working_set") + 1])
+        return None
+
+    return size, peak(velmora_rest), peak(floor_rest), (velmora_code, floor_code)
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--work", required=True)
-    ap.add_argument("--runs", type=int, default=5)
-    a = ap.parse_args()
-
-    www = os.path.join(a.work, "www")
-    archive = www + OBJECT
-    if not os.path.exists(archive):
-        make_archive(archive)
-    for d in (a.work, www, os.path.dirname(archive)):
-        os.chmod(d, 0o755)
-    size = os.path.getsize(archive)
-    with zipfile.ZipFile(archive) as z:
-        count = len(z.infolist())
-    env = wine_env(a.work)
-    program, game, tmp = (os.path.join(a.work, n) for n in ("program", "game", "tmp"))
-    for d in (program, game, tmp):
-        shutil.rmtree(d, ignore_errors=True)
-        os.makedirs(d)
-
-    baselines, lines = [], []
-    with nginx(www) as (port, _):
-        proc = subprocess.Popen(["wine", a.exe, "--host", "127.0.0.1", "--port", str(port),
-                                 "--program", winpath(program), "--game", winpath(game),
-                                 "--tmp", winpath(tmp)], env=env, stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE, text=True, encoding="utf-8")
-        for _ in range(a.runs):
-            baselines.append(baseline_once(port, os.path.join(a.work, "native")))
-            proc.stdin.write("go\n")
-            proc.stdin.flush()
-            lines.append(proc.stdout.readline())
-        proc.stdin.close()
-        lines += proc.stdout.readlines()
-        code = proc.wait(timeout=120)
-    child_rss_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-    out = "".join(lines)
-    print(out, end="")
-    if code != 0:
-        raise SystemExit("install_bench failed")
-    curl_ms, tar_ms = min(baselines, key=sum)
-    totals = [float(line.split()[3]) for line in out.splitlines() if line.startswith("run ")]
-    peak = next(int(line.split()[1]) for line in out.splitlines() if line.startswith("peak_working_set"))
-    best = min(totals)
-    base = curl_ms + tar_ms
-    print(f"archive: {size / MiB:.1f} MiB, {count} entries")
-    print(f"baseline curl -o + bsdtar -xf (native, best of {a.runs}): {curl_ms:.0f} + {tar_ms:.0f} = {base:.0f} ms")
-    print(f"velmora install under Wine (best of {a.runs}): {best:.0f} ms")
-    print(f"ratio: {best / base:.2f}x (goal 1.5x or less)")
-    print(f"peak working set: {peak / MiB:.1f} MiB; goal below {(size + 40 * MiB) / MiB:.1f} MiB "
-          f"(archive + 40 MiB): {'met' if peak < size + 40 * MiB else 'NOT met'}")
-    print(f"largest RSS of a child process (wine's, or a native tool's): {child_rss_kib / 1024:.1f} MiB")
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--on", choices=("ram", "disk"), required=True)
+    parser.add_argument("--rounds", type=int, default=10)
+    args = parser.parse_args()
+    rounds = Rounds(SIDES, args.rounds)
+    try:
+        with work_folder(args.on, "bench_install") as work, work_folder("ram", "bench_install-www") as www, \
+                WineSession() as wine:
+            fs_name = file_system(work)[0]
+            print(f"== install on {args.on}: {fs_name}")
+            for line in describe_folders(work, www):
+                print(line)
+            print(load_line(), "(at the start)")
+            size, peak, floor_peak, codes = measure(wine, work, www, rounds)
+            print(load_line(), "(at the end)")
+    except Failure as e:
+        print(f"bench_install failed: {e}", file=sys.stderr)
+        return 1
+    rounds.table([("velmora", "total", "Velmora's whole install (in-process)"),
+                  ("velmora", "download", "  download"),
+                  ("velmora", "store", "  store the archive beside the program"),
+                  ("velmora", "unpack", "  unpack: checks, staging, every entry"),
+                  ("velmora", "finish", "  place the files, clean up, archive deleted"),
+                  ("floor", "total", "bare WinINet loop + minizip unpack"),
+                  ("floor", "fetch", "  fetch into a file"),
+                  ("floor", "unpack", "  minizip unpack"),
+                  ("native", "total", "curl -o + bsdtar -xf (native)"),
+                  ("native", "curl", "  curl -o"),
+                  ("native", "tar", "  bsdtar -xf")])
+    if codes != (0, 0):
+        print(f"NOTE: exit codes install_bench {codes[0]}, bare_loop {codes[1]}")
+    goal = size + 40 * MiB
+    if peak is None:
+        print("peak working set: not reported")
+    else:
+        print(f"peak working set {peak / MiB:.1f} MiB, goal <= archive + 40 MiB = {goal / MiB:.1f} MiB: "
+              f"{'met' if peak <= goal else 'NOT met'}"
+              + (f" (bare loop + minizip: {floor_peak / MiB:.1f} MiB)" if floor_peak else ""))
+    exe = os.path.getsize(os.path.join(BIN, "velmora.exe"))
+    print(f"velmora.exe {exe} bytes, goal < 4 MB ({EXE_GOAL} bytes): {'met' if exe < EXE_GOAL else 'NOT met'}")
+    v, f, n = (rounds.median(s, "total") for s in SIDES)
+    print(f"ratio {ratio(v, n)} curl -o + bsdtar -xf (goal <= 1.5x, stretch <= 1.0x), "
+          f"{ratio(v, f)} the bare WinINet loop + minizip unpack; "
+          f"medians of {args.rounds} rounds on {args.on} ({fs_name})")
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
