@@ -171,7 +171,13 @@ size_t DecodeEntity(std::string_view s, std::string& out) {
     if (cp > 0x10FFFF) return 0;
   }
   if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  AppendUtf8(out, cp);
+  // A control character shows as nothing in the notes ("&#13;" would make a
+  // line break that is no CR LF); a tab as a blank.
+  if (cp == '\t') {
+    out += ' ';
+  } else if (cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F)) {
+    AppendUtf8(out, cp);
+  }
   return semi + 1;
 }
 
@@ -211,6 +217,9 @@ std::string HtmlToText(std::string_view html) {
       continue;
     } else if (c == '\t') {
       c = ' ';
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      ++i;  // other control characters show as nothing
+      continue;
     }
     flat += c;
     ++i;

@@ -160,6 +160,9 @@ TEST(Announcement, TheFieldsOfTheSelfUpdate) {
   ASSERT_TRUE(a->notes);
   // Nothing of the page before "更新说明：【" or from "<p>【结束】" on; "</p>" as line breaks.
   EXPECT_EQ(HtmlToText(*a->notes), "1. 新增<炮弹>插件\r\n2. 修复  下载&安装\r\n\r\n3. 最后一条");
+  // Control characters, written or as entities, show as nothing: a lone CR would
+  // break a line the edit box does not show as one (found by fuzzing).
+  EXPECT_EQ(HtmlToText("a&#13;b&#x0A;c\x01" "d&#9;e</p>f"), "abcd e\r\nf");
   EXPECT_EQ(a->downloadAddress, "http://www.site.test/d/v.exe");
   EXPECT_EQ(a->fileName, "Velmora 1.1.3.exe");
   EXPECT_EQ(a->sha256, "AB12");
