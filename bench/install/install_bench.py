@@ -137,7 +137,8 @@ def measure(wine, work, www, rounds):
                 elif side == "native":
                     shutil.rmtree(d["native-game"])
                     os.makedirs(d["native-game"])
-                    os.unlink(os.path.join(work, "native.zip"))
+                    if os.path.exists(os.path.join(work, "native.zip")):
+                        os.unlink(os.path.join(work, "native.zip"))
 
             rounds.run({"velmora": velmora, "floor": floor, "native": native}, between=clean)
         finally:

@@ -169,7 +169,10 @@ def breakdown(starts, steps, window_ms, floor_ms):
     print("  from start  since prev  starts  step")
     previous = 0.0
     for ms, n, text in rows:
-        seen = f"{n}/{len(starts)}" if not text.startswith("[floor]") else "-"
+        if text.startswith("[floor]"):  # another program's: no step of Velmora's
+            print(f"  {ms:8.0f} ms {'-':>11}  {'-':>6}  {text}")
+            continue
+        seen = f"{n}/{len(starts)}"
         print(f"  {ms:8.0f} ms {ms - previous:8.0f} ms  {seen:>6}  {text}")
         previous = ms
     if not any(not k.startswith("[") for k in offsets):
