@@ -186,7 +186,11 @@ def measure(wine, work, runs, rounds):
     exes = prepare(wine, work)
     mark = os.path.join(work, "started.txt")
     # startup_timer is given the sides in SIDES order; the index marks the silent one.
-    site = Site(mark, silent_index=SIDES.index("silent"))
+    try:
+        site = Site(mark, silent_index=SIDES.index("silent"))
+    except OSError as e:
+        raise Failure(f"cannot serve the site port {SITE_PORT} ({e}): another build folder's scenarios? "
+                      f"Give this build folder ports of its own (-DVELMORA_SITE_PORT=...)")
     try:
         check_no_dialog(wine, os.path.dirname(exes["velmora"]))
         timer_args = []
