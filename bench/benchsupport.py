@@ -78,9 +78,40 @@ def describe_folders(work, served=None):
     return lines
 
 
-def load_line():
-    one, five, _ = os.getloadavg()
-    return f"load average {one:.2f} (1 min), {five:.2f} (5 min); 2 cores here: below 1 for figures to keep"
+class Machine:
+    """What else the machine did during a run, read from /proc: the load average,
+    CPU time stolen by the host (a virtual machine's), and file pages read again
+    after the system had dropped them from the cache (this machine runs a DAMON
+    "pageout" scheme that drops pages it finds cold). High figures explain
+    scattered rounds."""
+
+    def __init__(self):
+        self.start = self._read()
+        one, five, _ = os.getloadavg()
+        print(f"load average {one:.2f} (1 min), {five:.2f} (5 min) at the start; 2 cores here: "
+              f"figures taken below 1 are the ones to keep", flush=True)
+
+    @staticmethod
+    def _read():
+        with open("/proc/stat") as f:
+            cpu = [int(x) for x in f.readline().split()[1:]]
+        vm = {}
+        with open("/proc/vmstat") as f:
+            for line in f:
+                k, v = line.split()
+                vm[k] = int(v)
+        return cpu, vm
+
+    def report(self):
+        cpu0, vm0 = self.start
+        cpu1, vm1 = self._read()
+        total = sum(cpu1) - sum(cpu0)
+        steal = cpu1[7] - cpu0[7] if len(cpu1) > 7 else 0
+        one, five, _ = os.getloadavg()
+        refaults = vm1.get("workingset_refault_file", 0) - vm0.get("workingset_refault_file", 0)
+        print(f"load average {one:.2f} (1 min), {five:.2f} (5 min) at the end; during the run: "
+              f"CPU steal {100 * steal / max(total, 1):.1f} %, {refaults} file pages read again after "
+              f"being dropped, {vm1.get('pgmajfault', 0) - vm0.get('pgmajfault', 0)} major faults", flush=True)
 
 
 class Rounds:
@@ -91,6 +122,7 @@ class Rounds:
     def __init__(self, sides, count, warmup=1):
         self.sides, self.count, self.warmup = list(sides), count, warmup
         self.samples = {s: {} for s in self.sides}  # side -> figure -> [ms]
+        self.by_round = {s: {} for s in self.sides}  # side -> round -> {figure: ms}
         self.failures = []  # (round, side, message)
 
     def label(self, r):
@@ -102,6 +134,7 @@ class Rounds:
         if failure is not None:
             self.failures.append((self.label(r).strip(), side, failure))
         elif r >= self.warmup:
+            self.by_round[side][r] = figures
             for k, v in figures.items():
                 self.samples[side].setdefault(k, []).append(v)
 
@@ -136,6 +169,15 @@ class Rounds:
     def best(self, side, figure):
         v = self.values(side, figure)
         return min(v) if v else None
+
+    def paired(self, a, b, figure, what):
+        """The ratio a / b round by round (both sides ran within seconds of each
+        other, so a burst of load falls on both): median and range."""
+        both = sorted(set(self.by_round[a]) & set(self.by_round[b]))
+        r = [self.by_round[a][i][figure] / self.by_round[b][i][figure] for i in both]
+        if r:
+            print(f"{what}, round by round: median {statistics.median(r):.2f}x, "
+                  f"from {min(r):.2f}x to {max(r):.2f}x ({len(r)} rounds)")
 
     def table(self, rows):
         """rows: (side, figure, label); one line each: median, best, rounds counted."""

@@ -10,8 +10,9 @@
 //
 // Runs once, or with --repeat once per line read from stdin (a driver runs its
 // other sides between runs). Prints per run
-//   run N ok 1 total_ms T answer_ms A fetch_ms F unpack_ms U bytes B entries E
+//   run N ok 1 total_ms T answer_ms A fetch_ms F read_ms R write_ms W unpack_ms U bytes B entries E
 // (answer: until HttpSendRequestA returned; fetch: until the file is closed;
+// read: inside InternetReadFile; write: creating, writing and closing the file;
 // unpack: from unzOpen64 to unzClose) and at the end
 //   buffer_bytes S peak_working_set W
 #include <windows.h>
@@ -23,21 +24,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/Timing.h"
 #include "net/HttpDownloader.h"
 #include "unzip.h"
 
 namespace {
 
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using velmora::bench::NowMs;
 
 std::wstring Wide(const std::string& utf8) {
   std::wstring w(utf8.size(), L'\0');
@@ -48,7 +41,7 @@ std::wstring Wide(const std::string& utf8) {
 
 struct Run {
   bool ok = false;
-  double answerMs = 0, fetchMs = 0, unpackMs = 0;
+  double answerMs = 0, fetchMs = 0, readMs = 0, writeMs = 0, unpackMs = 0;
   unsigned long long bytes = 0;
   int entries = 0;
 };
@@ -72,18 +65,26 @@ bool Fetch(const std::string& host, int port, const std::string& object, const s
   ok = ok && HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                             nullptr) &&
        status == 200;
+  double w0 = NowMs();
   HANDLE file = ok ? CreateFileW(Wide(out).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr)
                    : INVALID_HANDLE_VALUE;
+  run.writeMs += NowMs() - w0;
   ok = ok && file != INVALID_HANDLE_VALUE;
   for (DWORD got = 0; ok;) {
+    const double r0 = NowMs();
     ok = InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()), &got);
+    const double r1 = NowMs();
+    run.readMs += r1 - r0;
     if (!ok || got == 0) break;
     DWORD written = 0;
     ok = WriteFile(file, buffer.data(), got, &written, nullptr) && written == got;
+    run.writeMs += NowMs() - r1;
     run.bytes += got;
   }
+  w0 = NowMs();
   if (file != INVALID_HANDLE_VALUE) ok = CloseHandle(file) && ok;
+  run.writeMs += NowMs() - w0;
   for (HINTERNET h : {request, connection, net}) {
     if (h) InternetCloseHandle(h);
   }
@@ -184,8 +185,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     const double total = NowMs() - t0;
     allOk = allOk && run.ok;
-    std::printf("run %d ok %d total_ms %.1f answer_ms %.1f fetch_ms %.1f unpack_ms %.1f bytes %llu entries %d\n",
-                n, run.ok ? 1 : 0, total, run.answerMs, run.fetchMs, run.unpackMs, run.bytes, run.entries);
+    std::printf(
+        "run %d ok %d total_ms %.1f answer_ms %.1f fetch_ms %.1f read_ms %.1f write_ms %.1f unpack_ms %.1f bytes %llu "
+        "entries %d\n",
+        n, run.ok ? 1 : 0, total, run.answerMs, run.fetchMs, run.readMs, run.writeMs, run.unpackMs, run.bytes,
+        run.entries);
     std::fflush(stdout);
     if (!repeat) break;
   }

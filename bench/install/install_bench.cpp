@@ -4,11 +4,14 @@
 // time and its steps; at the end of input, the program's peak memory.
 //   install_bench --host H --port P --program DIR --game DIR --tmp DIR
 //
-// Per run: "run N ok 1 total_ms T download_ms D store_ms S unpack_ms U finish_ms F":
-// the download (request to content in memory, temporary file deleted), storing
-// the archive beside the program (to the stored file closed), unpacking (checks,
-// staging, entries, up to the last entry's progress) and the rest (placing the
-// staged files, clean-up, the page's texts, the stored archive deleted).
+// Per run: "run N ok 1 total_ms T download_ms D store_ms S unpack_ms U finish_ms F
+// send_ms . read_ms . tempfile_ms .": the download (request to content in memory,
+// temporary file deleted), storing the archive beside the program (to the stored
+// file closed), unpacking (checks, staging, entries, up to the last entry's
+// progress) and the rest (placing the staged files, clean-up, the page's texts,
+// the stored archive deleted); within the download, the time inside
+// HttpSendRequestA, inside InternetReadFile, and writing and deleting the
+// temporary file (bench/support/Timing.h).
 #include <windows.h>
 #include <psapi.h>
 
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "bench/support/Timing.h"
 #include "catalogue/Install.h"
 #include "net/HttpDownloader.h"
 #include "platform/FileSystem.h"
@@ -26,16 +30,7 @@ namespace {
 
 using namespace velmora;
 
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::NowMs;
 
 class QuietView : public InstallView {
  public:
@@ -68,48 +63,6 @@ class TimedDownloader : public ArchiveDownloader {
   ArchiveDownloader& inner_;
 };
 
-// The pipeline's file system, noting when the first file it writes (the stored
-// archive: the downloader has a file system of its own) is closed.
-class TimedFileSystem final : public FileSystem {
- public:
-  explicit TimedFileSystem(FileSystem& inner) : in_(inner) {}
-  double firstCloseMs = 0;
-
-  std::unique_ptr<OutputFile> OpenForWrite(const std::string& path, bool append) override {
-    struct Timed final : OutputFile {
-      Timed(std::unique_ptr<OutputFile> f, double& at) : file(std::move(f)), closedAt(at) {}
-      bool Write(const void* data, size_t size) override { return file->Write(data, size); }
-      bool SetModifiedTime(const LocalTime& time) override { return file->SetModifiedTime(time); }
-      bool Close() override {
-        bool ok = file->Close();
-        if (closedAt == 0) closedAt = NowMs();
-        return ok;
-      }
-      std::unique_ptr<OutputFile> file;
-      double& closedAt;
-    };
-    std::unique_ptr<OutputFile> f = in_.OpenForWrite(path, append);
-    if (!f) return f;
-    return std::make_unique<Timed>(std::move(f), firstCloseMs);
-  }
-  PathKind Kind(const std::string& p) override { return in_.Kind(p); }
-  std::optional<uint64_t> FileSize(const std::string& p) override { return in_.FileSize(p); }
-  bool ReadFile(const std::string& p, std::string& b) override { return in_.ReadFile(p, b); }
-  bool WriteFileAtomic(const std::string& p, std::string_view b) override { return in_.WriteFileAtomic(p, b); }
-  bool RemoveFile(const std::string& p) override { return in_.RemoveFile(p); }
-  bool DeleteTree(const std::string& p) override { return in_.DeleteTree(p); }
-  bool CreateFolders(const std::string& p) override { return in_.CreateFolders(p); }
-  bool MoveReplace(const std::string& f, const std::string& t) override { return in_.MoveReplace(f, t); }
-  bool SetModifiedTime(const std::string& p, const LocalTime& t) override { return in_.SetModifiedTime(p, t); }
-  std::optional<LocalTime> ModifiedTime(const std::string& p) override { return in_.ModifiedTime(p); }
-  bool SetReadOnly(const std::string& p, bool r) override { return in_.SetReadOnly(p, r); }
-  std::optional<std::vector<FolderItem>> ListFolder(const std::string& p) override { return in_.ListFolder(p); }
-  std::optional<uint64_t> FreeSpace(const std::string& p) override { return in_.FreeSpace(p); }
-
- private:
-  FileSystem& in_;
-};
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -133,23 +86,32 @@ int wmain(int argc, wchar_t** argv) {
     if (e.stem == "lh") entry = &e;
   }
 
-  HttpDownloader http(SystemWinInet(), fs, host, static_cast<uint16_t>(port), tmp);
+  // The downloader's file system and the pipeline's are timed apart: the first
+  // file the pipeline writes is the stored archive.
+  bench::WinInetTimes net;
+  bench::TimedFileSystem downloadFs(fs);
+  HttpDownloader http(bench::TimedWinInet(net), downloadFs, host, static_cast<uint16_t>(port), tmp);
   TimedDownloader downloader(http);
   bool allOk = true;
   char line[64];
   for (int run = 1; std::fgets(line, sizeof line, stdin); ++run) {
     fs.DeleteTree(game + "\\profile");  // every run installs afresh
     QuietView view;
-    TimedFileSystem timed(fs);
+    net = {};
+    downloadFs.Reset();
+    bench::TimedFileSystem timed(fs);
     const double t0 = NowMs();
     bool ok = InstallPlugin(timed, program, downloader, *entry, view);
     const double end = NowMs();
-    ok = ok && view.messages == std::vector<std::string>{"插件安装完毕"} && timed.firstCloseMs > 0 &&
+    ok = ok && view.messages == std::vector<std::string>{"插件安装完毕"} && timed.firstCloseAt > 0 &&
          view.lastUnpackMs > 0;
     allOk = allOk && ok;
-    std::printf("run %d ok %d total_ms %.1f download_ms %.1f store_ms %.1f unpack_ms %.1f finish_ms %.1f\n", run,
-                ok ? 1 : 0, end - t0, downloader.endMs - t0, timed.firstCloseMs - downloader.endMs,
-                view.lastUnpackMs - timed.firstCloseMs, end - view.lastUnpackMs);
+    std::printf(
+        "run %d ok %d total_ms %.1f download_ms %.1f store_ms %.1f unpack_ms %.1f finish_ms %.1f send_ms %.1f "
+        "read_ms %.1f tempfile_ms %.1f\n",
+        run, ok ? 1 : 0, end - t0, downloader.endMs - t0, timed.firstCloseAt - downloader.endMs,
+        view.lastUnpackMs - timed.firstCloseAt, end - view.lastUnpackMs, net.sendMs, net.readMs,
+        downloadFs.writeMs + downloadFs.removeMs);
     std::fflush(stdout);
   }
   PROCESS_MEMORY_COUNTERS pmc{};

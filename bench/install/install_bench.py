@@ -33,7 +33,7 @@ import sys
 import time
 import zipfile
 
-from benchsupport import (MiB, LineProgram, Rounds, SideFailed, describe_folders, file_system, load_line,
+from benchsupport import (Machine, MiB, LineProgram, Rounds, SideFailed, describe_folders, file_system,
                           ratio, work_folder)
 from nginx_server import nginx
 from wine import BIN, Failure, WineSession
@@ -107,14 +107,15 @@ def measure(wine, work, www, rounds):
                 if r.get("ok") != "1":
                     raise SideFailed(f"install_bench: {r}")
                 check(os.path.join(d["game"], "profile"), "velmora")
-                return {k: float(r[k + "_ms"]) for k in ("total", "download", "store", "unpack", "finish")}
+                return {k: float(r[k + "_ms"]) for k in ("total", "download", "store", "unpack", "finish", "send",
+                                                          "read", "tempfile")}
 
             def floor():
                 r = floor_prog.ask()
                 if r.get("ok") != "1":
                     raise SideFailed(f"bare_loop: {r}")
                 check(d["floor-game"], "floor")
-                return {k: float(r[k + "_ms"]) for k in ("total", "fetch", "unpack")}
+                return {k: float(r[k + "_ms"]) for k in ("total", "fetch", "read", "write", "unpack")}
 
             def native():
                 archive = os.path.join(work, "native.zip")
@@ -171,19 +172,24 @@ def main():
             print(f"== install on {args.on}: {fs_name}")
             for line in describe_folders(work, www):
                 print(line)
-            print(load_line(), "(at the start)")
+            machine = Machine()
             size, peak, floor_peak, codes = measure(wine, work, www, rounds)
-            print(load_line(), "(at the end)")
+            machine.report()
     except Failure as e:
         print(f"bench_install failed: {e}", file=sys.stderr)
         return 1
     rounds.table([("velmora", "total", "Velmora's whole install (in-process)"),
                   ("velmora", "download", "  download"),
+                  ("velmora", "send", "    in HttpSendRequestA"),
+                  ("velmora", "read", "    in InternetReadFile"),
+                  ("velmora", "tempfile", "    writing and deleting the temporary file"),
                   ("velmora", "store", "  store the archive beside the program"),
                   ("velmora", "unpack", "  unpack: checks, staging, every entry"),
                   ("velmora", "finish", "  place the files, clean up, archive deleted"),
                   ("floor", "total", "bare WinINet loop + minizip unpack"),
                   ("floor", "fetch", "  fetch into a file"),
+                  ("floor", "read", "    in InternetReadFile"),
+                  ("floor", "write", "    writing the file"),
                   ("floor", "unpack", "  minizip unpack"),
                   ("native", "total", "curl -o + bsdtar -xf (native)"),
                   ("native", "curl", "  curl -o"),
@@ -199,6 +205,8 @@ def main():
               + (f" (bare loop + minizip: {floor_peak / MiB:.1f} MiB)" if floor_peak else ""))
     exe = os.path.getsize(os.path.join(BIN, "velmora.exe"))
     print(f"velmora.exe {exe} bytes, goal < 4 MB ({EXE_GOAL} bytes): {'met' if exe < EXE_GOAL else 'NOT met'}")
+    rounds.paired("velmora", "native", "total", "velmora / curl -o + bsdtar -xf")
+    rounds.paired("velmora", "floor", "total", "velmora / bare loop + minizip")
     v, f, n = (rounds.median(s, "total") for s in SIDES)
     print(f"ratio {ratio(v, n)} curl -o + bsdtar -xf (goal <= 1.5x, stretch <= 1.0x), "
           f"{ratio(v, f)} the bare WinINet loop + minizip unpack; "

@@ -35,7 +35,7 @@ import sys
 import threading
 
 import announcement
-from benchsupport import Rounds, describe_folders, file_system, load_line, ratio, unmap_drive, work_folder
+from benchsupport import Machine, Rounds, describe_folders, file_system, ratio, unmap_drive, work_folder
 from wine import BIN, SITE_PORT, Failure, WineSession, check, log
 
 GAME = "D:\\Games\\WoWS"
@@ -243,12 +243,12 @@ def main():
             print(f"== start-up on {args.on}: {fs_name}")
             for line in describe_folders(work):
                 print(line)
-            print(load_line(), "(at the start)")
+            machine = Machine()
             try:
                 starts, steps, silenced = measure(wine, work, args.rounds, rounds)
             finally:
                 unmap_drive("d", work)
-            print(load_line(), "(at the end)")
+            machine.report()
     except Failure as e:
         print(f"bench_startup failed: {e}", file=sys.stderr)
         return 1
@@ -264,6 +264,8 @@ def main():
             normal.append((stamp, starts[i + 1][3] if i + 1 < len(starts) else None))
             shown.append(ms)
     breakdown(normal, steps, shown, rounds.median("minimal", "ms"))
+    rounds.paired("velmora", "minimal", "ms", "velmora / minimal window")
+    rounds.paired("silent", "velmora", "ms", "silent site / normal start")
     v, m, s = (rounds.median(x, "ms") for x in SIDES)
     print(f"ratio {ratio(v, m)} the minimal window with the same manifest (goal <= 1.2x), "
           f"silent announcement site {ratio(s, v)} the normal start (goal <= 1.2x); "
