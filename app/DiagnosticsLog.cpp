@@ -42,9 +42,29 @@ void DiagnosticsLog::Write(std::string_view event) {
   for (char c : event) line += (c == '\r' || c == '\n') ? ' ' : c;
   line += "\r\n";
   std::lock_guard<std::mutex> lock(mutex_);
+  if (holding_) {
+    held_ += line;
+    return;
+  }
+  Append(line);
+}
+
+void DiagnosticsLog::Hold() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  holding_ = true;
+}
+
+void DiagnosticsLog::Flush() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  holding_ = false;
+  if (!held_.empty()) Append(held_);
+  held_.clear();
+}
+
+void DiagnosticsLog::Append(const std::string& lines) {
   std::unique_ptr<OutputFile> out = fs_.OpenForWrite(path_, true);
   if (!out) return;
-  bool written = out->Write(line.data(), line.size());
+  bool written = out->Write(lines.data(), lines.size());
   if (!out->Close() || !written) return;
   if (fs_.FileSize(path_).value_or(0) > cap_) DropOldestHalf();
 }

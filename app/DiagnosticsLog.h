@@ -37,12 +37,20 @@ class DiagnosticsLog final : public EventLog {
 
   DiagnosticsLog(FileSystem& fs, std::string path, Clock clock = LocalTimeStamp,
                  uint64_t capBytes = kDefaultCap);
+  ~DiagnosticsLog() override { Flush(); }
 
   // Appends "<time> <event>" as one line (line breaks in the event become blanks).
   // A log that cannot be written is given up silently: it must never stop the program.
   void Write(std::string_view event) override;
 
+  // Until Flush, lines are kept in memory (each with the time it was written):
+  // the steps of start-up are logged without file writes on the way to the
+  // first window.
+  void Hold();
+  void Flush();
+
  private:
+  void Append(const std::string& lines);
   void DropOldestHalf();
 
   FileSystem& fs_;
@@ -50,6 +58,8 @@ class DiagnosticsLog final : public EventLog {
   Clock clock_;
   uint64_t cap_;
   std::mutex mutex_;  // the update download writes from its own thread
+  bool holding_ = false;
+  std::string held_;
 };
 
 }  // namespace velmora

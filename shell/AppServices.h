@@ -13,6 +13,7 @@
 #include "net/BackgroundDownload.h"
 #include "net/HttpDownloader.h"
 #include "platform/FileSystem.h"
+#include "platform/win32/Com.h"
 
 namespace velmora {
 
@@ -25,6 +26,7 @@ struct AppServices {
   std::string programDir;
   FileSystem& fs;
   DiagnosticsLog log;
+  win32::OleOnDemand ole;  // outlives the windows that use it
   HttpDownloader downloader;
   std::unique_ptr<PluginPages> pluginPages;
   BackgroundDownload updateTask;

@@ -74,14 +74,15 @@ void MainWindow::CreatePages() {
   // The browser box loads the news article by itself, right after the window is
   // on screen: loading the browser engine takes longer than all the rest.
   if (news_->Create(hwnd(), kPageOrigin)) PostMessageW(hwnd(), kEmbedBrowser, 0, 0);
-  for (int c = 0; c < 5; ++c) {
-    lists_[c] = std::make_unique<ListPage>(static_cast<Category>(c), app_);
-    lists_[c]->Create(hwnd(), kPageOrigin);
-  }
   ShowPage(0);
 }
 
 void MainWindow::ShowPage(int page) {
+  // A list page is made when it is first shown: the first paint waits for none.
+  if (page > 0 && !lists_[page - 1]) {
+    auto list = std::make_unique<ListPage>(static_cast<Category>(page - 1), app_);
+    if (list->Create(hwnd(), kPageOrigin)) lists_[page - 1] = std::move(list);
+  }
   // Show the new page before hiding the old one, so the area never flashes empty.
   win32::Form* pages[6] = {news_.get(), lists_[0].get(), lists_[1].get(),
                            lists_[2].get(), lists_[3].get(), lists_[4].get()};
@@ -92,7 +93,8 @@ void MainWindow::ShowPage(int page) {
 }
 
 void MainWindow::RunStartUpDuties() {
-  app_.log.Write("start: main window shown");
+  app_.log.Write("start: duties begin");
+  app_.log.Flush();
   gameRoot_.EstablishAtStartUp();
   RecoverInterruptedInstall();
   StartVersionCheck();
@@ -171,7 +173,7 @@ void MainWindow::RecoverInterruptedInstall() {
 bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == kEmbedBrowser) {
     // Without a browser engine the page simply stays empty.
-    if (browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
+    if (app_.ole.Ensure() && browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
     result = 0;
     return true;
   }
@@ -199,6 +201,7 @@ void MainWindow::ShowMessage(std::string_view text) {
 }
 
 std::string MainWindow::BrowseForFolder(std::string_view prompt) {
+  if (!app_.ole.Ensure()) return {};
   return win32::BrowseForFolder(hwnd(), prompt, ValidGameRoot(app_.fs, app_.programDir));
 }
 

@@ -20,8 +20,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
   const std::string programDir = win32::ProgramDirectory();
   SetCurrentDirectoryW(Wide(programDir).c_str());
-  win32::OleSession ole;  // the folder browser and the web view need it
-  if (!ole.ok()) return 1;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
 
@@ -29,6 +27,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   {
     // 2. Global state lives in this scope and is released after the loop.
     AppServices app(programDir);
+    app.log.Hold();  // written once the window is up
     app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " in " + programDir);
     // 3. Module initialisers. A build that carries a skin maps its library
     //    and attaches the skin before the first window exists; it stays
@@ -42,8 +41,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
       MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);
       return 1;
     }
+    app.log.Write("start: main window created");
     ShowWindow(main.hwnd(), showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
     UpdateWindow(main.hwnd());
+    app.log.Write("start: main window shown");
 
     // 5. Until the last window of the program has closed.
     MSG msg;
@@ -55,6 +56,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     }
     exitCode = static_cast<int>(msg.wParam);
   }
-  // 6. Released: the global state above, OLE with `ole`.
+  // 6. Released: the global state above (OLE with it, when it was started).
   return exitCode;
 }

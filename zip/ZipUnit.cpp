@@ -9,11 +9,10 @@
 #include "platform/AsciiCase.h"
 #include "zip/EntryName.h"
 #include "zip/ZipReader.h"
+#include "zip/Staging.h"
 
 namespace velmora {
 namespace {
-
-constexpr unsigned kReadBuffer = 256 * 1024;
 
 struct PlannedEntry {
   EntryPath path;
@@ -74,6 +73,7 @@ class Unpacking {
   }
 
   UnpackResult Run(std::string_view archive) {
+    archive_ = archive;
     if (!reader_.Open(archive)) return UnpackResult::Corrupt;
     UnpackResult r = Plan();
     if (r == UnpackResult::Done) r = CheckTarget();
@@ -159,46 +159,18 @@ class Unpacking {
     // record and backups for a later try; nothing new goes in over it.
     if (!RecoverFromCrash()) return UnpackResult::InUse;
     if (!fs_.CreateFolders(staging_)) return UnpackResult::WriteFailed;
-    std::string buffer(kReadBuffer, '\0');
+    std::vector<StagingJob> jobs;
+    for (const PlannedEntry& e : plan_) {
+      jobs.push_back({e.position, e.path.isFolder ? std::string() : e.staged, e.size, e.time});
+    }
     const int total = static_cast<int>(plan_.size());
-    for (int done = 0; done < total; ++done) {
-      const PlannedEntry& e = plan_[static_cast<size_t>(done)];
-      if (!e.path.isFolder) {
-        UnpackResult r = Extract(e, buffer);
-        if (r != UnpackResult::Done) return r;
-      }
-      UnpackProgress progress{done + 1, total, static_cast<int>((done + 1) * 100LL / total)};
-      if (onProgress_ && !onProgress_(progress)) return UnpackResult::Stopped;
-    }
-    return UnpackResult::Done;
-  }
-
-  UnpackResult Extract(const PlannedEntry& e, std::string& buffer) {
-    if (!reader_.OpenEntry(e.position)) return UnpackResult::Corrupt;
-    std::unique_ptr<OutputFile> out = fs_.OpenForWrite(e.staged, false);
-    if (!out) {
-      reader_.CloseEntry();
-      return UnpackResult::WriteFailed;
-    }
-    uint64_t written = 0;
-    for (;;) {
-      int n = reader_.Read(buffer.data(), kReadBuffer);
-      if (n == 0) break;
-      if (n < 0) {
-        reader_.CloseEntry();
-        return UnpackResult::Corrupt;
-      }
-      if (!out->Write(buffer.data(), static_cast<size_t>(n))) {
-        reader_.CloseEntry();
-        return UnpackResult::WriteFailed;
-      }
-      written += static_cast<uint64_t>(n);
-    }
-    // The reader stops at the stated size, so a short stream is the one size
-    // fault left to see; the checksum catches the rest.
-    if (!reader_.CloseEntry() || written != e.size) return UnpackResult::Corrupt;
-    if (e.time && !out->SetModifiedTime(*e.time)) return UnpackResult::WriteFailed;
-    return out->Close() ? UnpackResult::Done : UnpackResult::WriteFailed;
+    return StageEntries(
+        fs_, archive_, jobs,
+        [&](int done) {
+          UnpackProgress progress{done, total, static_cast<int>(done * 100LL / total)};
+          return !onProgress_ || onProgress_(progress);
+        },
+        StagingThreads(plan_.size(), totalSize_));
   }
 
   // The record of a commit, written before its first change to the target:
@@ -336,6 +308,7 @@ class Unpacking {
   const ZipUnit::ProgressHandler& onProgress_;
   const std::string& onlyBelow_;
   const std::string staging_;
+  std::string_view archive_;
   ZipReader reader_;
   std::vector<PlannedEntry> plan_;
   std::vector<std::string> folders_;

@@ -3,6 +3,7 @@
 
 #include <ole2.h>
 
+#include <optional>
 #include <utility>
 
 namespace velmora::win32 {
@@ -52,6 +53,19 @@ class OleSession {
 
  private:
   bool ok_;
+};
+
+// OLE started on first need (the web view, the folder browser), not before the
+// first window: it is a good part of a start-up's time. Ended with its owner.
+class OleOnDemand {
+ public:
+  bool Ensure() {
+    if (!session_) session_.emplace();
+    return session_->ok();
+  }
+
+ private:
+  std::optional<OleSession> session_;
 };
 
 }  // namespace velmora::win32

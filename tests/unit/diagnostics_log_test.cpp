@@ -11,8 +11,11 @@ TEST(DiagnosticsLog, KeepsWholeLinesAndDropsTheOldestHalfPastItsCap) {
   const std::string path = DiagnosticsLogPath(program.path());
   int tick = 0;
   DiagnosticsLog log(NativeFileSystem(), path, [&] { return "t" + std::to_string(tick++); }, 1000);
+  log.Hold();  // as during start-up: nothing written until Flush
   log.Write("first\r\nevent");
-  EXPECT_EQ(program.Read("\\velmora.log"), "t0 first  event\r\n") << "one event, one line";
+  EXPECT_FALSE(program.Exists("\\velmora.log"));
+  log.Flush();
+  EXPECT_EQ(program.Read("\\velmora.log"), "t0 first  event\r\n") << "one event, one line, its own time";
   for (int i = 1; i < 200; ++i) {
     log.Write("download /wot/wows/cj/pd/lpx.zip #" + std::to_string(i));
     ASSERT_LE(NativeFileSystem().FileSize(path).value_or(0), 1000u) << i;

@@ -8,6 +8,7 @@
 #include "support/FolderLink.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
+#include "zip/Staging.h"
 #include "zip/ZipUnit.h"
 
 namespace velmora {
@@ -358,6 +359,56 @@ TEST_F(ZipUnitTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
   ASSERT_EQ(Unpack(later), UnpackResult::Done);
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons") << "restored once it could be";
   EXPECT_FALSE(game.Exists("\\velmora-unpack~"));
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The parallel staging on its own, with four workers whatever the machine.
+TEST(ZipStaging, FourWorkersStageEveryEntryTellInOrderAndStopOrFailAsOne) {
+  testing::TempDir staging;
+  ZipWriter zip;
+  std::vector<std::string> contents;
+  for (int i = 0; i < 24; ++i) {
+    contents.push_back(std::string(200000 + i * 1000, static_cast<char>('a' + i)));
+    zip.Add("profile/f" + std::to_string(i), contents.back());
+  }
+  zip.Add("profile/bad", "checksum lies").statedCrc = 1;
+  const std::string archive = zip.Build();
+  ZipReader reader;
+  ASSERT_TRUE(reader.Open(archive));
+  std::vector<StagingJob> jobs;
+  ZipEntryInfo info;
+  for (auto s = reader.First(); s == ZipReader::Step::Entry; s = reader.Next()) {
+    ASSERT_TRUE(reader.Current(info));
+    jobs.push_back({info.position, staging.Join("\\" + std::to_string(jobs.size())), info.statedSize, {}});
+  }
+  std::vector<StagingJob> good(jobs.begin(), jobs.end() - 1);
+
+  std::vector<int> told;
+  auto tell = [&](int done) {
+    told.push_back(done);
+    return true;
+  };
+  EXPECT_EQ(StageEntries(NativeFileSystem(), archive, good, tell, 4), UnpackResult::Done);
+  ASSERT_EQ(told.size(), good.size());
+  for (size_t i = 0; i < told.size(); ++i) EXPECT_EQ(told[i], static_cast<int>(i + 1));
+  for (size_t i = 0; i < good.size(); ++i) EXPECT_EQ(staging.Read("\\" + std::to_string(i)), contents[i]) << i;
+
+  told.clear();
+  auto stopAtThree = [&](int done) {
+    told.push_back(done);
+    return done < 3;
+  };
+  EXPECT_EQ(StageEntries(NativeFileSystem(), archive, good, stopAtThree, 4), UnpackResult::Stopped);
+  EXPECT_EQ(told, (std::vector<int>{1, 2, 3})) << "nothing is told after a stop";
+
+  EXPECT_EQ(StageEntries(NativeFileSystem(), archive, jobs, tell, 4), UnpackResult::Corrupt);
+  EXPECT_EQ(StagingThreads(3, 100 << 20), 1u) << "a thread per entry is not worth it for three";
+  EXPECT_EQ(StagingThreads(150, 1 << 20), 1u) << "nor for a small archive";
 }
 
 }  // namespace

@@ -318,8 +318,12 @@ std::string Run(const std::vector<std::string>& f) {
            std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
   }
   if (verb == "click-row" || verb == "row-text") {  // row buttons of a list page
-    HWND w = FindDefinitionWindow(arg(1));
-    if (!w) return "err\tno window " + arg(1);
+    // A list page is made when its page button is first pressed: wait for it.
+    HWND w = WaitFor(10000, [&] {
+      HWND h = FindDefinitionWindow(arg(1));
+      return h && GetDlgItem(h, kFirstRowButtonId + std::stoi(arg(2))) ? h : nullptr;
+    });
+    if (!w) return "err\tno window " + arg(1) + " with row " + arg(2);
     HWND b = GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2)));
     if (!b) return "err\tno row " + arg(2);
     if (verb == "row-text") return "ok\t" + WindowText(b);
