@@ -1,6 +1,9 @@
 // Measures "process start -> main window shown" the same way for every program
 // it is given: CreateProcessW, then a 1 ms poll for a visible top-level window
-// of that process whose title holds the given text. The window is then closed
+// of that process whose title holds the given text, then a WM_NULL sent to it:
+// the answer comes once the program's thread takes messages again, after
+// ShowWindow and UpdateWindow have painted the window (a window can be visible
+// from its creation on, long before it is painted). The window is then closed
 // and the next program started. Every round starts each program once, round r
 // beginning with program r mod n, so no program always follows the same one;
 // the first round warms the caches and is marked as such.
@@ -11,10 +14,11 @@
 // FILE before each start, so a server the programs talk to can tell which one
 // it serves.
 //
-// Prints per start "run<TAB>round<TAB>exe<TAB>ms<TAB>stamp" (round 0: the
-// warm-up; stamp: the local wall time just before CreateProcessW, in the
-// diagnostics log's format and from the same function, so the log's lines can be
-// placed against it), or "fail<TAB>round<TAB>exe<TAB>why<TAB>stamp".
+// Prints per start "run<TAB>round<TAB>exe<TAB>shown ms<TAB>stamp<TAB>visible ms"
+// (round 0: the warm-up; shown: the WM_NULL answered; stamp: the local wall
+// time just before CreateProcessW, in the diagnostics log's format and from the
+// same function, so the log's lines can be placed against it), or
+// "fail<TAB>round<TAB>exe<TAB>why<TAB>stamp".
 #include <windows.h>
 
 #include <algorithm>
@@ -53,7 +57,8 @@ double Ms(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER freq) {
 }
 
 struct Start {
-  double ms = -1;  // negative: no window
+  double ms = -1;  // shown; negative: no window
+  double visibleMs = -1;
   std::string stamp, why;
 };
 
@@ -80,7 +85,14 @@ Start TimeOneStart(const std::wstring& exe, const std::wstring& titleText) {
     EnumWindows(FindShown, reinterpret_cast<LPARAM>(&s));
     QueryPerformanceCounter(&now);
     if (s.found) {
-      result.ms = Ms(start, now, freq);
+      result.visibleMs = Ms(start, now, freq);
+      DWORD_PTR answer = 0;
+      if (SendMessageTimeoutW(s.found, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &answer)) {
+        QueryPerformanceCounter(&now);
+        result.ms = Ms(start, now, freq);
+      } else {
+        result.why = "the window did not answer within 60 s";
+      }
       break;
     }
     if (Ms(start, now, freq) > 60000) {
@@ -149,7 +161,7 @@ int wmain(int argc, wchar_t** argv) {
       if (s.ms < 0) {
         std::printf("fail\t%d\t%s\t%s\t%s\n", round, exe.c_str(), s.why.c_str(), s.stamp.c_str());
       } else {
-        std::printf("run\t%d\t%s\t%.1f\t%s\n", round, exe.c_str(), s.ms, s.stamp.c_str());
+        std::printf("run\t%d\t%s\t%.1f\t%s\t%.1f\n", round, exe.c_str(), s.ms, s.stamp.c_str(), s.visibleMs);
       }
       std::fflush(stdout);
     }
