@@ -21,7 +21,6 @@ import threading
 from wine import BIN, PREFIX
 
 MiB = 1024 * 1024
-ON = ("ram", "disk")
 
 
 class SideFailed(Exception):
@@ -29,7 +28,7 @@ class SideFailed(Exception):
 
 
 def file_system(path):
-    """"tmpfs (tmpfs)", "ext4 (/dev/vda)": the type and source df gives for path."""
+    """("tmpfs", "tmpfs"), ("ext4", "/dev/vda"): the type and source df gives for path."""
     out = subprocess.run(["df", "--output=fstype,source", path], capture_output=True, text=True,
                          check=True).stdout.splitlines()
     fstype, source = out[1].split()[:2]
@@ -65,14 +64,13 @@ def unmap_drive(letter, folder):
         os.unlink(link)
 
 
-def describe_folders(work, served=None):
+def describe_folders(work, served=None, holds="every side's program, temporary, output and game folders"):
     """The lines that say where each run's files are."""
     fstype, source = file_system(work)
-    lines = [f"folder: {work} on {fstype} ({source}): every side's program, temporary, "
-             f"output and game folders"]
+    lines = [f"folder: {work} on {fstype} ({source}): {holds}"]
     if served:
         st, ss = file_system(served)
-        lines.append(f"served: {served} on {st} ({ss}), the same for every side and both runs")
+        lines.append(f"served: {served} on {st} ({ss}), for every side, in both runs")
     pt, ps = file_system(PREFIX)
     lines.append(f"Wine prefix: {PREFIX} on {pt} ({ps}), the same for both runs")
     return lines

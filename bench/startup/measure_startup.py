@@ -245,7 +245,8 @@ def main():
         with work_folder(args.on, "bench_startup") as work, WineSession() as wine:
             fs_name = file_system(work)[0]
             print(f"== start-up on {args.on}: {fs_name}")
-            for line in describe_folders(work):
+            for line in describe_folders(work, holds="every side's program folder, velmora.log, "
+                                                      "config.ini and the game folder (D:)"):
                 print(line)
             machine = Machine()
             try:
