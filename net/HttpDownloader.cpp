@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "net/PieceWriter.h"
+
 namespace velmora {
 namespace {
 
@@ -265,7 +267,7 @@ HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t of
   // a plug-in archive; larger ones grow as they come.
   if (total > offset && total <= kReserveLimit) content.reserve(static_cast<size_t>(total));
 
-  std::vector<char> buffer(settings_.bufferSize);
+  PieceWriter writer(*file, content, settings_.bufferSize);
   RateMeter rate(settings_.clock);
   rate.Start(offset);
   int shownPercent = -1;
@@ -277,25 +279,25 @@ HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t of
     shownRate = text;
   };
 
+  // Every way out waits for the pieces already read to reach the file, so a
+  // resume continues after the last byte received.
+  auto stop = [&](DownloadOutcome outcome, uint32_t error = 0) {
+    writer.Finish();
+    file->Close();
+    return Fail(outcome, error);
+  };
   uint64_t& received = report_.received;
   for (;;) {
+    char* buffer = writer.Acquire();
+    if (!buffer) return stop(DownloadOutcome::FileFailed);
     wi::DWORD got = 0;
-    if (!api_.InternetReadFile(request, buffer.data(), static_cast<wi::DWORD>(buffer.size()),
-                               &got)) {
+    if (!api_.InternetReadFile(request, buffer, settings_.bufferSize, &got)) {
       uint32_t error = api_.GetLastError();
-      file->Close();
-      return Fail(DownloadOutcome::ReadFailed, error);
+      writer.Submit(buffer, 0);
+      return stop(DownloadOutcome::ReadFailed, error);
     }
+    writer.Submit(buffer, got);
     if (got == 0) break;
-    if (!file->Write(buffer.data(), got)) return Fail(DownloadOutcome::FileFailed);
-    // Out of memory is a failed download (the file stays for a resume), never an
-    // exception through the window procedure that runs the download.
-    try {
-      content.append(buffer.data(), got);
-    } catch (const std::bad_alloc&) {
-      file->Close();
-      return Fail(DownloadOutcome::FileFailed);
-    }
     received += got;
     // The percentage counts the bytes held from before, so a resume carries on
     // where the bar stopped.
@@ -304,11 +306,11 @@ HttpDownloader::Step HttpDownloader::ReadBody(wi::HINTERNET request, uint64_t of
     shownPercent = percent;
     showRate(rate.Sample(offset + received));
     if (!view.KeepGoing()) {
-      file->Close();
       view.SetStatus(kCancelled);
-      return Fail(DownloadOutcome::Cancelled);
+      return stop(DownloadOutcome::Cancelled);
     }
   }
+  if (!writer.Finish()) return stop(DownloadOutcome::FileFailed);
   if (!file->Close()) return Fail(DownloadOutcome::FileFailed);
   showRate(rate.Finish(offset + received));
   if (shownPercent != 100 && (total == 0 || offset + received >= total)) view.SetProgress(100);

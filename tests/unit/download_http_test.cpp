@@ -335,6 +335,47 @@ TEST_F(HttpDownloadTest, UnreachableServerAndUnwritableFileFailWithEmptyContent)
   EXPECT_EQ(server.openHandles, 0);
 }
 
+// A disk that fills up: writes fail once `room` bytes have been written.
+class FillingDisk : public testing::FaultyFileSystem {
+ public:
+  size_t room = 0;
+  std::unique_ptr<OutputFile> OpenForWrite(const std::string& p, bool append) override {
+    struct File : OutputFile {
+      std::unique_ptr<OutputFile> inner;
+      size_t& room;
+      File(std::unique_ptr<OutputFile> f, size_t& r) : inner(std::move(f)), room(r) {}
+      bool Write(const void* d, size_t n) override {
+        if (n > room) return false;
+        room -= n;
+        return inner->Write(d, n);
+      }
+      bool SetModifiedTime(const LocalTime& t) override { return inner->SetModifiedTime(t); }
+      bool Close() override { return inner->Close(); }
+    };
+    auto inner = FaultyFileSystem::OpenForWrite(p, append);
+    return inner ? std::make_unique<File>(std::move(inner), room) : nullptr;
+  }
+};
+
+TEST_F(HttpDownloadTest, ADiskThatFillsUpMidwayFailsTheDownloadAndKeepsWhatWasWritten) {
+  const std::string body = ArchiveBytes(1000000, 29);
+  FillingDisk disk;
+  disk.room = 300 * 1024;
+  server.answers.push_back(ScriptedAnswer::Whole(206, body, 64 * 1024));
+  HttpDownloader d = MakeDownloader(disk, dir.path());
+  EXPECT_EQ(d.Download(kObject, false, view), "");
+  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::FileFailed);
+  EXPECT_EQ(std::count(view.statuses.begin(), view.statuses.end(), "下载完毕"), 0);
+  const uint64_t held = HeldBytes(d);
+  EXPECT_GT(held, 0u);
+  EXPECT_LE(held, 300u * 1024) << "nothing past the failed write";
+  EXPECT_EQ(dir.Read("\\~~4711.tmp"), body.substr(0, held)) << "what was written is the file's start";
+  disk.room = SIZE_MAX;  // room again: the resume completes the file
+  server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(held)));
+  EXPECT_TRUE(SameBytes(d.Download(kObject, true, view), body));
+  EXPECT_EQ(server.openHandles, 0);
+}
+
 TEST_F(HttpDownloadTest, AnswerWithoutLengthEndsAtTheCleanEnd) {
   const std::string body = ArchiveBytes(9000, 23);
   ScriptedAnswer chunked = ScriptedAnswer::Whole(200, body, 2000);
