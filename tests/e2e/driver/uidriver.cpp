@@ -153,6 +153,78 @@ auto WaitFor(int ms, F probe) -> decltype(probe()) {
   }
 }
 
+BOOL CALLBACK FindTree(HWND h, LPARAM lp) {
+  if (ClassOf(h) != "SysTreeView32") return TRUE;
+  *reinterpret_cast<HWND*>(lp) = h;
+  return FALSE;
+}
+
+// Selects a folder in the browser and waits until its tree shows it selected.
+// The browser's edit field is not read on OK everywhere; BFFM_SETSELECTIONW is,
+// but a browser still filling its tree (a fresh prefix) may select later or drop
+// the request, so it is repeated until the selected item names the last folder.
+// The path and the item buffer must live in Velmora's memory.
+std::string SelectInBrowser(HWND d, const std::wstring& path) {
+  HWND tree = nullptr;
+  EnumChildWindows(d, FindTree, reinterpret_cast<LPARAM>(&tree));
+  DWORD pid = 0;
+  GetWindowThreadProcessId(d, &pid);
+  HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+  if (!proc) return "OpenProcess failed";
+  constexpr size_t kTextChars = 520;
+  size_t pathBytes = (path.size() + 1) * sizeof(wchar_t);
+  size_t bytes = pathBytes + sizeof(TVITEMW) + kTextChars * sizeof(wchar_t) + 16;
+  auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!remote) {
+    CloseHandle(proc);
+    return "VirtualAllocEx failed";
+  }
+  WriteProcessMemory(proc, remote, path.c_str(), pathBytes, nullptr);
+  char* remoteItem = remote + ((pathBytes + 15) & ~size_t{15});
+  auto* remoteText = reinterpret_cast<wchar_t*>(remoteItem + sizeof(TVITEMW));
+
+  std::wstring trimmed = path;
+  while (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
+  size_t cut = trimmed.find_last_of(L'\\');
+  // A drive root has no folder name to compare: its item is labelled by the shell.
+  std::wstring want = cut == std::wstring::npos ? L"" : trimmed.substr(cut + 1);
+
+  auto selectedText = [&]() -> std::wstring {
+    DWORD_PTR item = 0;
+    if (!tree || !SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_NORMAL, 2000, &item) || !item)
+      return L"";
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = reinterpret_cast<HTREEITEM>(item);
+    tv.pszText = remoteText;
+    tv.cchTextMax = kTextChars;
+    WriteProcessMemory(proc, remoteItem, &tv, sizeof tv, nullptr);
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remoteItem), SMTO_NORMAL, 2000, &r) || !r)
+      return L"";
+    std::wstring text(kTextChars, L'\0');
+    ReadProcessMemory(proc, remoteText, text.data(), kTextChars * sizeof(wchar_t), nullptr);
+    text.resize(wcsnlen(text.c_str(), kTextChars));
+    return text;
+  };
+
+  bool selected = false;
+  for (int round = 0; round < 10 && !selected; ++round) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(d, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &r);
+    if (want.empty() || !tree) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      selected = true;
+    } else {
+      selected = WaitFor(1000, [&] { return _wcsicmp(selectedText().c_str(), want.c_str()) == 0; });
+    }
+  }
+  std::wstring last = selectedText();
+  VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+  CloseHandle(proc);
+  return selected ? "" : "the browser did not select the folder (selected: " + Utf8(last) + ")";
+}
+
 HWND WaitDialog(bool folderBrowser, int ms) {
   if (!g_velmoraPid) FindDefinitionWindow("main");
   return WaitFor(ms, [&] {
@@ -262,26 +334,10 @@ std::string Run(const std::vector<std::string>& f) {
     HWND d = WaitDialog(true, ms(2));
     if (!d) return "err\tno folder browser";
     if (verb == "browse") {
-      // The browser's edit field is not read on OK everywhere; selecting the
-      // folder through BFFM_SETSELECTIONW is. The path must live in Velmora's memory.
-      std::wstring path = Wide(arg(1));
-      DWORD pid = 0;
-      GetWindowThreadProcessId(d, &pid);
-      HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-      if (!proc) return "err\tOpenProcess failed";
-      size_t bytes = (path.size() + 1) * sizeof(wchar_t);
-      void* remote = VirtualAllocEx(proc, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-      WriteProcessMemory(proc, remote, path.c_str(), bytes, nullptr);
-      DWORD_PTR r = 0;
-      SendMessageTimeoutW(d, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
-                          5000, &r);
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      bool clicked = ClickDialogButton(d, IDOK);
-      bool closed = WaitFor(10000, [&] { return !IsWindow(d); });
-      VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
-      CloseHandle(proc);
-      if (!clicked) return "err\tno OK button";
-      return closed ? "ok" : "err\tfolder browser stayed open";
+      std::string err = SelectInBrowser(d, Wide(arg(1)));
+      if (!err.empty()) return "err\t" + err;
+      if (!ClickDialogButton(d, IDOK)) return "err\tno OK button";
+      return WaitFor(10000, [&] { return !IsWindow(d); }) ? "ok" : "err\tfolder browser stayed open";
     }
     if (!ClickDialogButton(d, IDCANCEL)) return "err\tno cancel button";
     return WaitFor(10000, [&] { return !IsWindow(d); }) ? "ok" : "err\tfolder browser stayed open";

@@ -171,10 +171,16 @@ def restore_baseline():
         settled = True
     except subprocess.TimeoutExpired:  # programs of that session still run
         settled = False
+    changed = False
     for (key, name), value in PREFIX_BASELINE.items():
         if not settled or user_reg_value(key, name) != value:
             log(f"prefix: HKCU\\{key}\\{name} back to {value}")
             set_user_value(env, key, name, value)
+            changed = True
+    if changed:
+        # The server those changes started must end before the session maps its
+        # drives: a server already running did not show them to the folder browser.
+        subprocess.run(["wineserver", "-w"], env=env, timeout=60)
 
 
 def _free_display():
