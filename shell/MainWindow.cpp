@@ -173,7 +173,9 @@ void MainWindow::RecoverInterruptedInstall() {
 bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == kEmbedBrowser) {
     // Without a browser engine the page simply stays empty.
-    if (app_.ole.Ensure() && browser_.Create(news_->Unit("超文本浏览框1"))) browser_.Navigate(NewsAddress());
+    const bool embedded = app_.ole.Ensure() && browser_.Create(news_->Unit("超文本浏览框1"));
+    app_.log.Write(embedded ? "news: browser embedded" : "news: no browser engine, the page stays empty");
+    if (embedded) browser_.Navigate(NewsAddress());
     result = 0;
     return true;
   }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/win32/LateBound.h"
 namespace velmora::win32 {
 
 // Holds one reference to a COM interface and releases it.
@@ -43,9 +44,9 @@ class ComPtr {
 // ended when the owner goes.
 class OleSession {
  public:
-  OleSession() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+  OleSession() : ok_(SUCCEEDED(late::OleInitialize(nullptr))) {}
   ~OleSession() {
-    if (ok_) OleUninitialize();
+    if (ok_) late::OleUninitialize();
   }
   OleSession(const OleSession&) = delete;
   OleSession& operator=(const OleSession&) = delete;

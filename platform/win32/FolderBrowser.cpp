@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/win32/LateBound.h"
 #include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
@@ -15,7 +16,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data) {
 }
 
 struct PidlDeleter {
-  void operator()(ITEMIDLIST* p) const { CoTaskMemFree(p); }
+  void operator()(ITEMIDLIST* p) const { late::CoTaskMemFree(p); }
 };
 
 }  // namespace
@@ -31,10 +32,10 @@ std::string BrowseForFolder(HWND owner, std::string_view prompt, const std::stri
     bi.lpfn = BrowseCallback;
     bi.lParam = reinterpret_cast<LPARAM>(start.c_str());
   }
-  std::unique_ptr<ITEMIDLIST, PidlDeleter> pidl(SHBrowseForFolderW(&bi));
+  std::unique_ptr<ITEMIDLIST, PidlDeleter> pidl(late::SHBrowseForFolderW(&bi));
   if (!pidl) return {};
   std::wstring path(32768, L'\0');
-  if (!SHGetPathFromIDListEx(pidl.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+  if (!late::SHGetPathFromIDListEx(pidl.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
     return {};
   }
   path.resize(wcslen(path.c_str()));

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/win32/Com.h"
+#include "platform/win32/LateBound.h"
 #include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
@@ -18,7 +19,7 @@ class WebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, pu
   explicit Site(HWND host) : host_(host) {}
 
   bool Embed() {
-    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+    if (FAILED(late::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                 object_.Out()))) {
       return false;
     }
@@ -143,11 +144,11 @@ bool WebBrowser::Create(HWND host) {
 
 bool WebBrowser::Navigate(const std::string& url) {
   if (!site_ || !site_->browser()) return false;
-  std::unique_ptr<OLECHAR, decltype(&SysFreeString)> address(SysAllocString(Wide(url).c_str()),
-                                                             &SysFreeString);
+  std::unique_ptr<OLECHAR, decltype(&late::SysFreeString)> address(late::SysAllocString(Wide(url).c_str()),
+                                                             &late::SysFreeString);
   if (!address) return false;
   VARIANT empty;
-  VariantInit(&empty);
+  late::VariantInit(&empty);
   return SUCCEEDED(site_->browser()->Navigate(address.get(), &empty, &empty, &empty, &empty));
 }
 
