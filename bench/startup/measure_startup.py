@@ -1,6 +1,8 @@
 """Start-up benchmark: "process start -> main window shown" of velmora.exe against
 the platform's floor, a minimal window program with the same manifest (common
-controls 6, DPI awareness), both timed by startup_timer.exe under the same Wine,
+controls 6, DPI awareness), and a second floor, that window holding the units
+of Velmora's main window and news page as plain standard controls (what Wine
+takes for the controls themselves), all timed by startup_timer.exe under the same Wine,
 on a private Xvfb display, in rounds that start every program once in rotating
 order. "Shown" is when the window, visible, answers a message the timer sends:
 its thread takes messages again, so ShowWindow and UpdateWindow are done (the
@@ -24,7 +26,8 @@ clock function as the log's), as the median over the counted starts.
 (or the target bench_startup, which runs both). Everything of a run (program
 folders, log, config.ini, the game folder on D:) lies in one folder: /dev/shm
 for ram, the build tree for disk (a start writes no temporary file). The last line is
-"ratio <velmora / minimal window>x ... (goal <= 1.2x), <silent / normal>x ...".
+"ratio <velmora / minimal window>x ... (goal <= 1.2x), <velmora / plain controls>x
+..., <silent / normal>x ...".
 """
 import argparse
 import contextlib
@@ -43,8 +46,9 @@ from wine import BIN, SITE_PORT, Failure, WineSession, check, log
 
 GAME = "D:\\Games\\WoWS"
 BENCH = os.path.join(BIN, "bench", "startup")
-SIDES = ["velmora", "minimal", "silent"]
+SIDES = ["velmora", "minimal", "controls", "silent"]
 LABELS = {"velmora": "Velmora, normal start", "minimal": "minimal window, same manifest",
+          "controls": "its units as plain controls",
           "silent": "Velmora, silent announcement site"}
 
 
@@ -115,11 +119,13 @@ def prepare(wine, work):
     baseline = os.path.join(work, "baseline")
     os.makedirs(baseline)
     shutil.copy2(os.path.join(BENCH, "minimal_window.exe"), baseline)
+    shutil.copy2(os.path.join(BENCH, "plain_controls_window.exe"), baseline)
     # The same program folder twice, so the two kinds of start are told apart by path.
     silent = os.path.join(work, "silent")
     shutil.copytree(program, silent)
     return {"velmora": os.path.join(program, "velmora.exe"), "silent": os.path.join(silent, "velmora.exe"),
-            "minimal": os.path.join(baseline, "minimal_window.exe")}
+            "minimal": os.path.join(baseline, "minimal_window.exe"),
+            "controls": os.path.join(baseline, "plain_controls_window.exe")}
 
 
 def check_no_dialog(wine, program):
@@ -154,7 +160,7 @@ def start_steps(log_path, program_windows_path):
     return steps
 
 
-def breakdown(starts, steps, window_ms, floor_ms):
+def breakdown(starts, steps, window_ms, floors):
     """Per step, the median time from process start over the starts that logged
     it. starts: [(stamp, next stamp or None)] of the counted normal starts, in
     the order they ran; window_ms: the timer's figures of each."""
@@ -165,8 +171,9 @@ def breakdown(starts, steps, window_ms, floor_ms):
         for t, text in steps:
             if t >= begin and (end is None or t < end):
                 offsets.setdefault(text, []).append((t - begin).total_seconds() * 1000)
-    if floor_ms is not None:
-        offsets["[floor] minimal window shown (its own starts)"] = [floor_ms]
+    for name, ms in floors.items():
+        if ms is not None:
+            offsets[f"[floor] {name} shown (its own starts)"] = [ms]
     rows = sorted(((statistics.median(v), len(v), k) for k, v in offsets.items()))
     print(f"Velmora's start-up steps, median from process start over {len(starts)} starts "
           f"(log lines are whole milliseconds):")
@@ -199,7 +206,8 @@ def measure(wine, work, runs, rounds):
         check_no_dialog(wine, os.path.dirname(exes["velmora"]))
         timer_args = []
         for side in SIDES:
-            timer_args += ["Velmora" if side != "minimal" else "Minimal window", wine.windows_path(exes[side])]
+            title = "Velmora" if side in ("velmora", "silent") else "Minimal window"
+            timer_args += [title, wine.windows_path(exes[side])]
         code, out = wine.run(os.path.join(BENCH, "startup_timer.exe"), "--mark", wine.windows_path(mark),
                              str(runs), *timer_args, timeout=120 + runs * 120)
     finally:
@@ -271,11 +279,14 @@ def main():
         if r >= 1 and side == "velmora" and ms is not None:
             normal.append((stamp, starts[i + 1][3] if i + 1 < len(starts) else None))
             shown.append(ms)
-    breakdown(normal, steps, shown, rounds.median("minimal", "ms"))
+    breakdown(normal, steps, shown, {"minimal window": rounds.median("minimal", "ms"),
+                                     "plain controls window": rounds.median("controls", "ms")})
     rounds.paired("velmora", "minimal", "ms", "velmora / minimal window")
+    rounds.paired("velmora", "controls", "ms", "velmora / its units as plain controls")
     rounds.paired("silent", "velmora", "ms", "silent site / normal start")
-    v, m, s = (rounds.median(x, "ms") for x in SIDES)
+    v, m, c, s = (rounds.median(x, "ms") for x in SIDES)
     print(f"ratio {ratio(v, m)} the minimal window with the same manifest (goal <= 1.2x), "
+          f"{ratio(v, c)} that window with Velmora's units as plain controls, "
           f"silent announcement site {ratio(s, v)} the normal start (goal <= 1.2x); "
           f"medians of {args.rounds} rounds on {args.on} ({fs_name})")
     return 0
