@@ -9,6 +9,7 @@ dropped).
         rounds.table([("velmora", "ms", "Velmora's download"), ...])
         rounds.median("velmora", "ms") / rounds.median("floor", "ms")
 """
+import argparse
 import contextlib
 import os
 import queue
@@ -251,6 +252,16 @@ class LineProgram:
             self.proc.kill()
             with contextlib.suppress(subprocess.TimeoutExpired):
                 self.proc.wait(timeout=10)
+
+
+def arguments(sides):
+    """The command line every benchmark takes (--on ram|disk [--rounds N]) and
+    the rounds of its sides."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--on", choices=("ram", "disk"), required=True)
+    parser.add_argument("--rounds", type=int, default=10)
+    args = parser.parse_args()
+    return args, Rounds(sides, args.rounds)
 
 
 def ratio(a, b):

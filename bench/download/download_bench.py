@@ -23,14 +23,13 @@ sides.
 (or the target bench_download, which runs both). The last line is
 "ratio <velmora / floor>x the bare WinINet loop (goal <= 1.1x), <velmora / curl>x curl".
 """
-import argparse
 import hashlib
 import os
 import subprocess
 import sys
 import time
 
-from benchsupport import (LineProgram, Machine, MiB, Rounds, SideFailed, describe_folders, file_system, ratio,
+from benchsupport import (LineProgram, Machine, MiB, SideFailed, arguments, describe_folders, file_system, ratio,
                           work_folder)
 from netsupport import write_archive
 from nginx_server import nginx
@@ -121,11 +120,7 @@ def measure(wine, work, www, rounds):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--on", choices=("ram", "disk"), required=True)
-    parser.add_argument("--rounds", type=int, default=10)
-    args = parser.parse_args()
-    rounds = Rounds(SIDES, args.rounds)
+    args, rounds = arguments(SIDES)
     try:
         with work_folder(args.on, "bench_download") as work, work_folder("ram", "bench_download-www") as www, \
                 WineSession() as wine:

@@ -24,7 +24,6 @@ install_bench.exe (goal: at most the archive + 40 MiB), the size of velmora.exe
 (goal: under 4 MB, read as 4 000 000 bytes) and last "ratio <velmora / native>x
 curl -o + bsdtar -xf (goal <= 1.5x, stretch <= 1.0x), <velmora / floor>x ...".
 """
-import argparse
 import os
 import random
 import shutil
@@ -33,7 +32,7 @@ import sys
 import time
 import zipfile
 
-from benchsupport import (Machine, MiB, LineProgram, Rounds, SideFailed, describe_folders, file_system,
+from benchsupport import (LineProgram, Machine, MiB, SideFailed, arguments, describe_folders, file_system,
                           ratio, work_folder)
 from nginx_server import nginx
 from wine import BIN, Failure, WineSession
@@ -160,11 +159,7 @@ def measure(wine, work, www, rounds):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--on", choices=("ram", "disk"), required=True)
-    parser.add_argument("--rounds", type=int, default=10)
-    args = parser.parse_args()
-    rounds = Rounds(SIDES, args.rounds)
+    args, rounds = arguments(SIDES)
     try:
         with work_folder(args.on, "bench_install") as work, work_folder("ram", "bench_install-www") as www, \
                 WineSession() as wine:

@@ -29,7 +29,6 @@ for ram, the build tree for disk (a start writes no temporary file). The last li
 "ratio <velmora / minimal window>x ... (goal <= 1.2x), <velmora / plain controls>x
 ..., <silent / normal>x ...".
 """
-import argparse
 import contextlib
 import datetime
 import os
@@ -41,7 +40,7 @@ import sys
 import threading
 
 import announcement
-from benchsupport import Machine, Rounds, describe_folders, file_system, ratio, unmap_drive, work_folder
+from benchsupport import Machine, arguments, describe_folders, file_system, ratio, unmap_drive, work_folder
 from wine import BIN, SITE_PORT, Failure, WineSession, check, log
 
 GAME = "D:\\Games\\WoWS"
@@ -244,11 +243,7 @@ def measure(wine, work, runs, rounds):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--on", choices=("ram", "disk"), required=True)
-    parser.add_argument("--rounds", type=int, default=10)
-    args = parser.parse_args()
-    rounds = Rounds(SIDES, args.rounds)
+    args, rounds = arguments(SIDES)
     try:
         with work_folder(args.on, "bench_startup") as work, WineSession() as wine:
             fs_name = file_system(work)[0]
