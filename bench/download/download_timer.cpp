@@ -66,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
                     NativeFileSystem().WriteFileAtomic(out, content);
     allOk = allOk && ok;
     std::printf("run %d ok %d total_ms %.1f send_ms %.1f read_ms %.1f write_ms %.1f remove_ms %.1f bytes %zu\n", run,
-                ok ? 1 : 0, total, net.sendMs, net.readMs, fs.writeMs, fs.removeMs, content.size());
+                ok ? 1 : 0, total, net.sendMs, net.readMs, fs.writeMs.load(), fs.removeMs.load(), content.size());
     std::fflush(stdout);
   }
   return allOk ? 0 : 1;

@@ -5,13 +5,14 @@
 //   install_bench --host H --port P --program DIR --game DIR --tmp DIR
 //
 // Per run: "run N ok 1 total_ms T download_ms D store_ms S unpack_ms U finish_ms F
-// send_ms . read_ms . tempfile_ms .": the download (request to content in memory,
-// temporary file deleted), storing the archive beside the program (to the stored
-// file closed), unpacking (checks, staging, entries, up to the last entry's
-// progress) and the rest (placing the staged files, clean-up, the page's texts,
-// the stored archive deleted); within the download, the time inside
-// HttpSendRequestA, inside InternetReadFile, and writing and deleting the
-// temporary file (bench/support/Timing.h).
+// send_ms . read_ms . tempfile_ms . move_ms . remove_ms .": the download (request
+// to content in memory, temporary file deleted), storing the archive beside the
+// program (to the stored file closed), unpacking (checks, staging, entries, up to
+// the last entry's progress) and the rest (placing the staged files, clean-up,
+// the page's texts, the stored archive deleted); within the download, the time
+// inside HttpSendRequestA, inside InternetReadFile, and writing and deleting the
+// temporary file; within the rest, the time moving files (the staged files into
+// place) and removing them (the stored archive) (bench/support/Timing.h).
 #include <windows.h>
 #include <psapi.h>
 
@@ -108,10 +109,10 @@ int wmain(int argc, wchar_t** argv) {
     allOk = allOk && ok;
     std::printf(
         "run %d ok %d total_ms %.1f download_ms %.1f store_ms %.1f unpack_ms %.1f finish_ms %.1f send_ms %.1f "
-        "read_ms %.1f tempfile_ms %.1f\n",
+        "read_ms %.1f tempfile_ms %.1f move_ms %.1f remove_ms %.1f\n",
         run, ok ? 1 : 0, end - t0, downloader.endMs - t0, timed.firstCloseAt - downloader.endMs,
         view.lastUnpackMs - timed.firstCloseAt, end - view.lastUnpackMs, net.sendMs, net.readMs,
-        downloadFs.writeMs + downloadFs.removeMs);
+        downloadFs.writeMs + downloadFs.removeMs, timed.moveMs.load(), timed.removeMs.load());
     std::fflush(stdout);
   }
   PROCESS_MEMORY_COUNTERS pmc{};

@@ -107,7 +107,7 @@ def measure(wine, work, www, rounds):
                     raise SideFailed(f"install_bench: {r}")
                 check(os.path.join(d["game"], "profile"), "velmora")
                 return {k: float(r[k + "_ms"]) for k in ("total", "download", "store", "unpack", "finish", "send",
-                                                          "read", "tempfile")}
+                                                          "read", "tempfile", "move", "remove")}
 
             def floor():
                 r = floor_prog.ask()
@@ -181,6 +181,8 @@ def main():
                   ("velmora", "store", "  store the archive beside the program"),
                   ("velmora", "unpack", "  unpack: checks, staging, every entry"),
                   ("velmora", "finish", "  place the files, clean up, archive deleted"),
+                  ("velmora", "move", "    moving the staged files into place"),
+                  ("velmora", "remove", "    removing files (the stored archive)"),
                   ("floor", "total", "bare WinINet loop + minizip unpack"),
                   ("floor", "fetch", "  fetch into a file"),
                   ("floor", "read", "    in InternetReadFile"),

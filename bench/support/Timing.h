@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 
 #include "platform/FileSystem.h"
@@ -69,15 +70,17 @@ inline const WinInetApi& TimedWinInet(WinInetTimes& times) {
 }
 
 // Forwards to another file system, adding up the time spent writing files
-// (Write and Close of every file it opens) and removing them.
+// (Write and Close of every file it opens), removing them and moving them. The
+// sums are atomic: the unpacking writes its staged files from several threads.
 class TimedFileSystem final : public FileSystem {
  public:
   explicit TimedFileSystem(FileSystem& inner) : in_(inner) {}
-  double writeMs = 0;
-  double removeMs = 0;
-  double firstCloseAt = 0;  // NowMs() when the first file opened here was closed; 0: none yet
+  std::atomic<double> writeMs{0};
+  std::atomic<double> removeMs{0};
+  std::atomic<double> moveMs{0};
+  std::atomic<double> firstCloseAt{0};  // NowMs() when the first file opened here was closed; 0: none yet
 
-  void Reset() { writeMs = removeMs = firstCloseAt = 0; }
+  void Reset() { writeMs = removeMs = moveMs = firstCloseAt = 0; }
 
   std::unique_ptr<OutputFile> OpenForWrite(const std::string& path, bool append) override {
     struct Timed final : OutputFile {
@@ -94,7 +97,8 @@ class TimedFileSystem final : public FileSystem {
         bool ok = file->Close();
         const double t1 = NowMs();
         owner.writeMs += t1 - t0;
-        if (owner.firstCloseAt == 0) owner.firstCloseAt = t1;
+        double none = 0;
+        owner.firstCloseAt.compare_exchange_strong(none, t1);
         return ok;
       }
       std::unique_ptr<OutputFile> file;
@@ -118,7 +122,12 @@ class TimedFileSystem final : public FileSystem {
   bool WriteFileAtomic(const std::string& p, std::string_view b) override { return in_.WriteFileAtomic(p, b); }
   bool DeleteTree(const std::string& p) override { return in_.DeleteTree(p); }
   bool CreateFolders(const std::string& p) override { return in_.CreateFolders(p); }
-  bool MoveReplace(const std::string& f, const std::string& t) override { return in_.MoveReplace(f, t); }
+  bool MoveReplace(const std::string& f, const std::string& t) override {
+    const double t0 = NowMs();
+    bool ok = in_.MoveReplace(f, t);
+    moveMs += NowMs() - t0;
+    return ok;
+  }
   bool SetModifiedTime(const std::string& p, const LocalTime& t) override { return in_.SetModifiedTime(p, t); }
   std::optional<LocalTime> ModifiedTime(const std::string& p) override { return in_.ModifiedTime(p); }
   bool SetReadOnly(const std::string& p, bool r) override { return in_.SetReadOnly(p, r); }
