@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/win32/LateBound.h"
+
 namespace velmora::win32 {
 
 // Holds one reference to a COM interface and releases it.

@@ -180,7 +180,10 @@ def restore_baseline():
     if changed:
         # The server those changes started must end before the session maps its
         # drives: a server already running did not show them to the folder browser.
-        subprocess.run(["wineserver", "-w"], env=env, timeout=60)
+        try:
+            subprocess.run(["wineserver", "-w"], env=env, timeout=60)
+        except subprocess.TimeoutExpired:
+            log("prefix: a Wine server still runs programs of another session; drives may not show")
 
 
 def _free_display():
