@@ -35,6 +35,7 @@ import sys
 import threading
 import time
 
+from tool_server import hold_silent
 from wine import Failure, wait_until
 
 HOST = "127.0.0.1"  # never anything else
@@ -113,17 +114,7 @@ class Handler(socketserver.BaseRequestHandler):
         # drop: the handler returns and the socket closes cleanly (FIN)
 
     def hold(self, sock):
-        """Keeps the connection open and silent until the client gives up."""
-        end = time.monotonic() + self.server.hold_seconds
-        sock.settimeout(0.5)
-        while time.monotonic() < end and not self.server.stopping:
-            try:
-                if not sock.recv(4096):
-                    return
-            except socket.timeout:
-                continue
-            except OSError:
-                return
+        hold_silent(sock, self.server.hold_seconds, lambda: self.server.stopping)
 
     REASONS = {200: "OK", 206: "Partial Content", 404: "Not Found", 416: "Range Not Satisfiable",
                500: "Internal Server Error", 503: "Service Unavailable"}

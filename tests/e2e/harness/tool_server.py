@@ -23,6 +23,21 @@ import time
 HTML = "text/html; charset=utf-8"
 
 
+def hold_silent(sock, seconds, stopping):
+    """Keeps a connection open and silent until the client gives up, the
+    seconds have passed or stopping() says the server stops."""
+    end = time.monotonic() + seconds
+    sock.settimeout(0.5)
+    while time.monotonic() < end and not stopping():
+        try:
+            if not sock.recv(4096):
+                return
+        except socket.timeout:
+            continue
+        except OSError:
+            return
+
+
 class _LineRecorder:
     """The request stream, keeping the lines read since the last take()."""
 
@@ -153,18 +168,7 @@ class ToolServer:
         return True
 
     def _hold(self, sock):
-        """Keeps the connection open and silent until the client gives up, the
-        hold time ends or the server stops."""
-        end = time.monotonic() + self.hold
-        sock.settimeout(0.5)
-        while time.monotonic() < end and not self.stopping:
-            try:
-                if not sock.recv(4096):
-                    return
-            except socket.timeout:
-                continue
-            except OSError:
-                return
+        hold_silent(sock, self.hold, lambda: self.stopping)
 
     def __enter__(self):
         self.thread.start()
