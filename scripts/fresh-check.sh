@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the test command (.ci/run) on a fresh, minimal Debian 12 made with
 # debootstrap, in a chroot, so a package that only this machine happens to have
-# shows up as a failure. Takes about 6 minutes; needs root and Debian's mirror.
+# shows up as a failure. Takes about 15 minutes on 2 cores; needs root and Debian's mirror.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=${FRESH_ROOT:-/tmp/velmora-fresh}
