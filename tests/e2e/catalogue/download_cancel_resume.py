@@ -12,7 +12,7 @@ from tool_server import ToolServer
 from wine import TOOL_PORT, check, main, wait_until
 
 GAME = "D:\\WoWS"
-SIZE = 3 * 1024 * 1024
+SIZE = 8 * 1024 * 1024  # some 20 s at the slow rate: the close comes long before the end
 
 
 def scenario(wine):
