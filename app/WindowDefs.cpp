@@ -62,7 +62,9 @@ constexpr UnitDef kPluginUnits[] = {
 
 constexpr UnitDef kUpdateUnits[] = {
     {K::GroupBox, "分组框1", 8, 56, 384, 200, V, "更新说明"},
-    {K::EditBox, "编辑框3", 8, 16, 368, 176, V | D, "", "分组框1"},
+    // Read-only rather than disabled: a disabled box greys the notes and cannot
+    // be scrolled past its first lines.
+    {K::EditBox, "编辑框3", 8, 16, 368, 176, V | kReadOnly, "", "分组框1"},
     {K::Label, "标签1", 148, 16, 118, 32, V, "当前版本：1.0"},
     {K::TransparentLabel, "透明标签5", 24, 16, 104, 32, V, ""},
     {K::ProgressBar, "进度条1", 138, 272, 160, 24, V, ""},

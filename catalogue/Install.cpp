@@ -15,6 +15,7 @@ std::string_view FailureText(UnpackResult r) {
     case UnpackResult::WriteFailed: return text::kGameFilesNotWritten;
     case UnpackResult::Hostile: return text::kArchiveRefused;
     case UnpackResult::Stopped: return {};
+    case UnpackResult::RepairPending: return text::kRepairAtNextStart;
     case UnpackResult::NoArchive:
     case UnpackResult::Corrupt:
     case UnpackResult::Done:
@@ -40,38 +41,44 @@ std::string_view ResultName(UnpackResult r) {
     case UnpackResult::InUse: return "game files in use";
     case UnpackResult::WriteFailed: return "game root not writable";
     case UnpackResult::Stopped: return "stopped";
+    case UnpackResult::RepairPending: return "failed, originals restored at the next start";
   }
   return "unknown";
 }
 
 }  // namespace
 
-bool InstallPlugin(FileSystem& fs, const std::string& programDir, ArchiveDownloader& downloader,
-                   const CatalogueEntry& entry, InstallView& view, EventLog& log) {
+InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
+                             ArchiveDownloader& downloader, const CatalogueEntry& entry,
+                             InstallProgressView& view, TransferHandles& cancel, EventLog& log) {
   const std::string what = "install " + std::string(entry.stem) + ": ";
   // Checked before anything is fetched: without a game root the download would be
   // wasted. The root is read again below, where it is used.
   if (ValidGameRoot(fs, programDir).empty()) {
     log.Write(what + "no game root");
-    view.ShowMessage(text::kNoGameRootForInstall);
-    return false;
+    return {false, text::kNoGameRootForInstall};
   }
   const ArchiveNames names = ArchiveNamesOf(entry);
   // Resumed: a press after an interrupted download continues it. The downloader
   // continues only an attempt at the same object and starts afresh otherwise.
-  std::string content = downloader.Download(names.serverPath, true, view);
+  std::string content = downloader.Download(names.serverPath, true, view, cancel);
   if (content.empty()) {
+    if (cancel.Cancelled()) {
+      log.Write(what + "download cancelled");
+      return {};
+    }
     log.Write(what + "download failed");
-    return false;
+    return {false, text::kDownloadFailed};
   }
 
+  // Stored beside the program as the maker's tool always did, and deleted once
+  // unpacked: a user who looks there mid-install finds the archive.
   const std::string storedArchive = programDir + names.slashTail;
   if (!StoreArchive(fs, storedArchive, content) ||
       fs.FileSize(programDir + names.backslashTail) != content.size()) {
     fs.RemoveFile(storedArchive);
     log.Write(what + "archive not saved in " + programDir);
-    view.ShowMessage(text::kArchiveNotSaved);
-    return false;
+    return {false, text::kArchiveNotSaved};
   }
 
   const std::string gameRoot = ReadGameRoot(fs, programDir);
@@ -81,7 +88,10 @@ bool InstallPlugin(FileSystem& fs, const std::string& programDir, ArchiveDownloa
     // Every path a plug-in uses lies below "\profile\": an archive that would put
     // anything beside the game's own files (its executable, a DLL) is refused.
     zip.SetOnlyBelow("profile");
-    zip.SetProgressHandler([&view](const UnpackProgress& p) { return view.OnUnpackProgress(p); });
+    zip.SetProgressHandler([&view, &cancel](const UnpackProgress& p) {
+      view.OnUnpackProgress(p);
+      return !cancel.Cancelled();  // up to the commit; nothing has changed yet
+    });
     // The archive file (programDir + names.backslashTail) holds exactly these
     // bytes, just written and checked; reading them back would only copy a large
     // archive once more.
@@ -89,20 +99,21 @@ bool InstallPlugin(FileSystem& fs, const std::string& programDir, ArchiveDownloa
   }
   log.Write(what + std::string(ResultName(result)) + " (" + std::to_string(content.size()) +
             " bytes into " + gameRoot + ")");
-  if (result != UnpackResult::Done) {
-    fs.RemoveFile(storedArchive);
-    if (!IsGameRoot(fs, gameRoot)) {
-      view.ShowMessage(text::kNoGameRootForInstall);
-    } else if (std::string_view why = FailureText(result); !why.empty()) {
-      view.ShowMessage(why);
-    }
-    return false;
-  }
-
-  view.SetInstallCaption(text::kInstalledCaption);
-  view.ShowMessage(text::kInstallDone);
+  if (result == UnpackResult::Done) return {true, text::kInstallDone, storedArchive};
   fs.RemoveFile(storedArchive);
-  return true;
+  if (!IsGameRoot(fs, gameRoot)) return {false, text::kNoGameRootForInstall};
+  return {false, FailureText(result)};
+}
+
+void FinishInstall(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,
+                   DownloadView* progress) {
+  if (outcome.installed && progress) {
+    progress->SetProgress(100);
+    progress->SetStatus(text::kDownloadFinished);
+  }
+  if (outcome.installed && page) page->SetInstallCaption(text::kInstalledCaption);
+  if (!outcome.message.empty() && page) page->ShowMessage(outcome.message);
+  if (!outcome.archive.empty()) fs.RemoveFile(outcome.archive);
 }
 
 RecoveryResult RecoverInterruptedInstall(FileSystem& fs, const std::string& programDir,

@@ -29,6 +29,8 @@ enum UnitFlag : unsigned {
   kVisible = 1u << 0,
   kDisabled = 1u << 1,
   kFocus = 1u << 2,
+  // Ours: an edit box the user can read and scroll but not change.
+  kReadOnly = 1u << 3,
 };
 
 struct UnitDef {

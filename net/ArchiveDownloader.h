@@ -5,6 +5,7 @@
 #include <string>
 
 #include "net/DownloadView.h"
+#include "net/HttpRequest.h"
 
 namespace velmora {
 
@@ -12,8 +13,10 @@ class ArchiveDownloader {
  public:
   virtual ~ArchiveDownloader() = default;
   // The complete content of the object, or empty when the download did not
-  // complete (failed, truncated, cancelled or refused by the server).
-  virtual std::string Download(const std::string& object, bool resume, DownloadView& view) = 0;
+  // complete (failed, truncated, cancelled or refused by the server). Another
+  // thread ends it through `handles` (TransferHandles::Cancel).
+  virtual std::string Download(const std::string& object, bool resume, DownloadView& view,
+                               TransferHandles& handles) = 0;
 };
 
 }  // namespace velmora

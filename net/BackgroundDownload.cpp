@@ -1,67 +1,83 @@
 #include "net/BackgroundDownload.h"
 
+#include <mutex>
+
 namespace velmora {
 
-BackgroundDownload::BackgroundDownload(const WinInetApi& api, MillisecondClock clock)
-    : api_(api), clock_(std::move(clock)) {}
+struct BackgroundDownload::Run {
+  explicit Run(const WinInetApi& api) : handles(api) {}
+  FetchCounters counters;
+  TransferHandles handles;
+  mutable std::mutex mutex;
+  TaskState state = TaskState::Running;
+  FetchResult result;
+};
+
+BackgroundDownload::BackgroundDownload(const WinInetApi& api, Worker& worker, UiQueue& ui,
+                                       MillisecondClock clock)
+    : api_(api), worker_(worker), ui_(ui), clock_(std::move(clock)) {}
 
 BackgroundDownload::~BackgroundDownload() { Stop(); }
 
 bool BackgroundDownload::Start(FetchRequest request, std::function<void()> onEnded) {
   if (State() == TaskState::Running) return false;
-  Join();  // an ended worker may still be on its way out
-  counters_ = std::make_unique<FetchCounters>();
-  handles_ = std::make_unique<TransferHandles>(api_);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_ = TaskState::Running;
-    result_ = {};
-  }
-  worker_ = std::thread([this, request = std::move(request), onEnded = std::move(onEnded)] {
+  auto run = std::make_shared<Run>(api_);
+  run_ = run;
+  worker_.Submit([run, request = std::move(request), onEnded = std::move(onEnded), &api = api_,
+                  clock = clock_, &ui = ui_]() mutable {
     FetchResult r;
     try {
-      r = HttpFetch(api_, request, *counters_, *handles_, clock_);
+      r = HttpFetch(api, request, run->counters, run->handles, clock);
     } catch (...) {
-      r.outcome = FetchOutcome::OutOfMemory;  // nothing may leave the worker
+      r.outcome = FetchOutcome::OutOfMemory;  // nothing may leave the job
     }
-    handles_->CloseAll();
-    const bool cancelled = r.outcome == FetchOutcome::Cancelled;
+    run->handles.CloseAll();
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      state_ = cancelled                                   ? TaskState::Stopped
-               : r.outcome == FetchOutcome::Completed ? TaskState::Completed
-                                                      : TaskState::Failed;
-      result_ = std::move(r);
+      std::lock_guard<std::mutex> lock(run->mutex);
+      if (run->state == TaskState::Stopped) return;
+      run->state = r.outcome == FetchOutcome::Completed ? TaskState::Completed : TaskState::Failed;
+      run->result = std::move(r);
     }
-    if (!cancelled && onEnded) onEnded();
+    if (onEnded) {
+      ui.Post([run, onEnded = std::move(onEnded)] {
+        if (run->state != TaskState::Stopped) onEnded();  // state is final: no lock needed here
+      });
+    }
   });
   return true;
 }
 
 TaskState BackgroundDownload::State() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return state_;
+  if (!run_) return TaskState::Idle;
+  std::lock_guard<std::mutex> lock(run_->mutex);
+  return run_->state;
 }
 
+uint64_t BackgroundDownload::Received() const { return run_ ? run_->counters.received.load() : 0; }
+uint64_t BackgroundDownload::Total() const { return run_ ? run_->counters.total.load() : 0; }
+
 std::optional<std::string> BackgroundDownload::TakeResult() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (state_ != TaskState::Completed) return std::nullopt;
-  state_ = TaskState::Idle;
-  return std::move(result_.body);
+  if (!run_) return std::nullopt;
+  std::lock_guard<std::mutex> lock(run_->mutex);
+  if (run_->state != TaskState::Completed) return std::nullopt;
+  run_->state = TaskState::Idle;
+  return std::move(run_->result.body);
 }
 
 FetchOutcome BackgroundDownload::LastOutcome() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return result_.outcome;
+  if (!run_) return FetchOutcome::Cancelled;
+  std::lock_guard<std::mutex> lock(run_->mutex);
+  return run_->state == TaskState::Stopped ? FetchOutcome::Cancelled : run_->result.outcome;
 }
 
 void BackgroundDownload::Stop() {
-  if (handles_) handles_->Cancel();
-  Join();
-}
-
-void BackgroundDownload::Join() {
-  if (worker_.joinable()) worker_.join();
+  if (!run_) return;
+  {
+    std::lock_guard<std::mutex> lock(run_->mutex);
+    if (run_->state != TaskState::Running) return;
+    run_->state = TaskState::Stopped;
+  }
+  run_->handles.Cancel();
 }
 
 }  // namespace velmora

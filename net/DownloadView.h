@@ -1,11 +1,16 @@
-// What a plug-in download writes into its page while it runs: the status label
-// 标签2, the progress bar 进度条1 and the rate label 标签4. Each setter repaints
-// its unit at once, before the download reads on.
+// What a plug-in download tells its page while it runs: the status label 标签2,
+// the progress bar 进度条1 and the rate label 标签4. Called on the worker that
+// runs the download; the page shows each at once on the interface thread.
 #pragma once
 
 #include <string_view>
 
 namespace velmora {
+
+namespace text {
+inline constexpr std::string_view kDownloadFinished = "下载完毕";
+inline constexpr std::string_view kDownloadCancelled = "已取消下载";
+}  // namespace text
 
 class DownloadView {
  public:
@@ -13,10 +18,6 @@ class DownloadView {
   virtual void SetStatus(std::string_view text) = 0;
   virtual void SetProgress(int percent) = 0;
   virtual void SetRate(std::string_view rate) = 0;
-  // Called between pieces: lets pending window messages run (the page repaints
-  // and can be moved). Returns false when the user has closed the page, which
-  // cancels the download.
-  virtual bool KeepGoing() = 0;
 };
 
 }  // namespace velmora

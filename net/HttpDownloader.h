@@ -1,17 +1,20 @@
 // The plug-in archive download: one HTTP/1.1 GET through WinINet with a byte-range
 // line that starts at the size of the temporary file kept from an earlier,
-// unfinished attempt of the same object. Runs on the interface thread and writes
-// its state texts, percentage and rate into the page as it goes.
+// unfinished attempt of the same object. Runs on the install worker and tells
+// its page its state texts, percentage and rate as it goes.
 //
 // One instance lives for the whole program: it holds the two program-wide slots,
-// the temporary file (with the object it belongs to) and the total size.
+// the temporary file (with the object it belongs to) and the total size. Only
+// the install worker calls it, one download at a time.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "net/ArchiveDownloader.h"
+#include "net/HttpRequest.h"
 #include "net/Progress.h"
 #include "platform/WinInet.h"
 #include "platform/Environment.h"
@@ -19,8 +22,7 @@
 
 namespace velmora {
 
-// Why the last download ended; for diagnostics (the page shows none of it). A
-// call made while a download runs returns empty at once and reports nothing.
+// Why the last download ended; for diagnostics and for the message after a failure.
 enum class DownloadOutcome {
   None,
   Completed,
@@ -30,6 +32,7 @@ enum class DownloadOutcome {
   ErrorStatus,    // the server answered with something other than 200 or 206
   ReadFailed,     // a read of the body failed (reset, time-out); partial data kept
   Truncated,      // the body ended before its announced length; partial data kept
+  TooLarge,       // announced or grown past the limit; nothing of it is kept
   FileFailed,     // the temporary file could not be written or read back
 };
 
@@ -48,6 +51,9 @@ struct DownloadSettings {
   uint32_t connectTimeoutMs = 5000;
   uint32_t receiveTimeoutMs = 20000;
   uint32_t bufferSize = 256 * 1024;
+  // No plug-in archive comes near it (the largest is 55 MB), and the whole file
+  // is held in memory once, which a 32-bit process must still afford.
+  uint64_t maxBytes = uint64_t{192} << 20;
   // Where the temporary file goes when "tmp" names no existing folder.
   std::string fallbackTempFolder = SystemTempFolder();
   // Told one line per request sent (object, offset, status, bytes, error), for
@@ -71,7 +77,8 @@ class HttpDownloader final : public ArchiveDownloader {
   HttpDownloader(const WinInetApi& api, FileSystem& fs, std::string host, uint16_t port,
                  std::string tempFolder, DownloadSettings settings = {});
 
-  std::string Download(const std::string& object, bool resume, DownloadView& view) override;
+  std::string Download(const std::string& object, bool resume, DownloadView& view,
+                       TransferHandles& handles) override;
 
   const DownloadReport& LastReport() const { return report_; }
   const std::string& TempFile() const { return tempFile_; }
@@ -82,13 +89,14 @@ class HttpDownloader final : public ArchiveDownloader {
 
   uint64_t PrepareTempFile(const std::string& object, bool resume);
   std::string DrawTempFile();
-  Step Attempt(const std::string& object, uint64_t offset, DownloadView& view, std::string& content);
-  Step LoggedAttempt(const std::string& object, uint64_t offset, DownloadView& view,
-                     std::string& content);
+  struct Transfer;  // one call's view, handles and content
+  Step Attempt(Transfer& t, uint64_t offset);
+  Step LoggedAttempt(Transfer& t, uint64_t offset);
   Step Fail(DownloadOutcome outcome, uint32_t error = 0);
-  Step ReadBody(wininet::HINTERNET request, uint64_t offset, bool append, uint64_t total,
-                std::string& content,
-                DownloadView& view);
+  Step Cancelled(DownloadView& view);
+  Step ReadBody(Transfer& t, wininet::HINTERNET request, uint64_t offset, bool append,
+                uint64_t total, std::optional<uint64_t> length);
+  void DropTempFile();
 
   const WinInetApi& api_;
   FileSystem& fs_;
@@ -101,7 +109,6 @@ class HttpDownloader final : public ArchiveDownloader {
   std::string tempFileObject_;  // the object whose bytes tempFile_ holds
   std::string totalSizeText_;   // body length of the answer that started at byte 0
   DownloadReport report_;
-  bool running_ = false;
 };
 
 }  // namespace velmora

@@ -1,6 +1,5 @@
 #include "net/HttpFetch.h"
 
-#include <charconv>
 #include <new>
 #include <optional>
 
@@ -9,19 +8,7 @@ namespace {
 
 namespace wi = wininet;
 
-constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr size_t kBufferSize = 64 * 1024;
-
-std::optional<uint64_t> ContentLength(const WinInetApi& api, wi::HINTERNET request) {
-  char text[32] = {};
-  wi::DWORD size = sizeof text - 1;
-  if (!api.HttpQueryInfoA(request, wi::kQueryContentLength, text, &size, nullptr)) return std::nullopt;
-  uint64_t value = 0;
-  const char* end = text + (size < sizeof text ? size : sizeof text - 1);
-  auto [at, ec] = std::from_chars(text, end, value);
-  if (ec != std::errc() || at != end || at == text) return std::nullopt;
-  return value;
-}
 
 }  // namespace
 
@@ -42,39 +29,6 @@ const char* FetchOutcomeName(FetchOutcome outcome) {
   return "?";
 }
 
-wi::HINTERNET TransferHandles::Hold(wi::HINTERNET h) {
-  if (h == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (cancelled_) {
-    api_.InternetCloseHandle(h);
-    return nullptr;
-  }
-  open_.push_back(h);
-  return h;
-}
-
-void TransferHandles::Cancel() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  cancelled_ = true;
-  while (!open_.empty()) {
-    api_.InternetCloseHandle(open_.back());
-    open_.pop_back();
-  }
-}
-
-bool TransferHandles::Cancelled() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return cancelled_;
-}
-
-void TransferHandles::CloseAll() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  while (!open_.empty()) {
-    api_.InternetCloseHandle(open_.back());
-    open_.pop_back();
-  }
-}
-
 FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchCounters& counters,
                       TransferHandles& handles, const MillisecondClock& clock) {
   FetchResult r;
@@ -86,34 +40,19 @@ FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchC
     return std::move(r);
   };
 
-  wi::HINTERNET internet =
-      handles.Hold(api.InternetOpenA(kUserAgent, wi::kOpenTypePreconfig, nullptr, nullptr, 0));
-  if (!internet) return fail(FetchOutcome::ConnectFailed, api.GetLastError());
-  wi::HINTERNET connection = handles.Hold(api.InternetConnectA(
-      internet, request.host.c_str(), request.port, nullptr, nullptr, wi::kServiceHttp, 0, 0));
-  if (!connection) return fail(FetchOutcome::ConnectFailed, api.GetLastError());
-  // Always from the server: a cached page could hide a newer version, and a new
-  // program is not the cache's to keep.
-  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi;
-  wi::HINTERNET req = handles.Hold(api.HttpOpenRequestA(connection, "GET", request.object.c_str(),
-                                                        "HTTP/1.1", nullptr, nullptr, flags, 0));
-  if (!req) return fail(FetchOutcome::ConnectFailed, api.GetLastError());
-  wi::DWORD connectTimeout = request.connectTimeoutMs;
-  wi::DWORD receiveTimeout = request.receiveTimeoutMs;
-  api.InternetSetOptionA(req, wi::kOptionConnectTimeout, &connectTimeout, sizeof connectTimeout);
-  api.InternetSetOptionA(req, wi::kOptionSendTimeout, &receiveTimeout, sizeof receiveTimeout);
-  api.InternetSetOptionA(req, wi::kOptionReceiveTimeout, &receiveTimeout, sizeof receiveTimeout);
-
-  if (!api.HttpSendRequestA(req, nullptr, 0, nullptr, 0)) {
-    return fail(FetchOutcome::SendFailed, api.GetLastError());
-  }
-  wi::DWORD status = 0;
-  wi::DWORD size = sizeof status;
-  if (api.HttpQueryInfoA(req, wi::kQueryStatusCode | wi::kQueryFlagNumber, &status, &size, nullptr)) {
-    r.status = static_cast<int>(status);
-  }
+  RequestSpec spec;
+  spec.host = request.host;
+  spec.port = request.port;
+  spec.object = request.object;
+  spec.connectTimeoutMs = request.connectTimeoutMs;
+  spec.receiveTimeoutMs = request.receiveTimeoutMs;
+  const Answer answer = SendRequest(api, handles, spec);
+  if (answer.failure == RequestFailure::ConnectFailed) return fail(FetchOutcome::ConnectFailed, answer.error);
+  if (answer.failure == RequestFailure::SendFailed) return fail(FetchOutcome::SendFailed, answer.error);
+  wi::HINTERNET req = answer.request;
+  r.status = answer.status;
   if (r.status != 200) return fail(FetchOutcome::ErrorStatus);
-  const std::optional<uint64_t> length = ContentLength(api, req);
+  const std::optional<uint64_t> length = answer.length;
   if (!length && request.requireLength) return fail(FetchOutcome::NoLength);
   if (length && *length > request.maxBytes) return fail(FetchOutcome::TooLarge);
   if (length) counters.total = *length;

@@ -1,17 +1,15 @@
 // One HTTP GET of a whole object into memory through the WinINet table: the body
 // when it arrived completely with status 200, nothing otherwise. Every wait is
-// bounded, and another thread can cancel the fetch at any point by closing its
-// handles (TransferHandles::Cancel), which also ends a blocked WinINet call.
+// bounded, and another thread can cancel the fetch at any point
+// (TransferHandles::Cancel), which also ends a blocked WinINet call.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <vector>
 
+#include "net/HttpRequest.h"
 #include "net/Progress.h"
-#include "platform/WinInet.h"
 
 namespace velmora {
 
@@ -54,29 +52,6 @@ struct FetchResult {
 struct FetchCounters {
   std::atomic<uint64_t> received{0};
   std::atomic<uint64_t> total{0};  // 0 until the answer has announced its length
-};
-
-// The open handles of one transfer. The fetching thread registers each handle it
-// opens; Cancel, from any thread, closes them all, which is how WinINet lets
-// another thread end a blocking call. Whatever is still open is closed at the end.
-class TransferHandles {
- public:
-  explicit TransferHandles(const WinInetApi& api) : api_(api) {}
-  ~TransferHandles() { CloseAll(); }
-  TransferHandles(const TransferHandles&) = delete;
-  TransferHandles& operator=(const TransferHandles&) = delete;
-
-  // Takes `h` over; returns it, or nothing (having closed it) after a Cancel.
-  wininet::HINTERNET Hold(wininet::HINTERNET h);
-  void Cancel();
-  bool Cancelled() const;
-  void CloseAll();
-
- private:
-  const WinInetApi& api_;
-  mutable std::mutex mutex_;
-  std::vector<wininet::HINTERNET> open_;  // in the order opened; closed newest first
-  bool cancelled_ = false;
 };
 
 FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchCounters& counters,

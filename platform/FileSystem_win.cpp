@@ -68,9 +68,12 @@ class WinOutputFile final : public OutputFile {
     FILETIME ft;
     return h_ && ToFileTime(t, ft) && SetFileTime(h_.Get(), nullptr, &ft, &ft);
   }
+  // Writes the file's data to the disk; the atomic replace needs it there before
+  // the rename, or a power cut could leave the new name over half a file.
+  bool Flush() { return h_ && FlushFileBuffers(h_.Get()) != 0; }
   bool Close() override {
-    h_.Reset();
-    return true;
+    if (!h_) return true;
+    return CloseHandle(h_.Release()) != 0;
   }
 
  private:
@@ -143,8 +146,8 @@ class WinFileSystem final : public FileSystem {
                                FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!h) return false;
       WinOutputFile out(std::move(h));
-      if (!out.Write(bytes.data(), bytes.size())) {
-        out.Close();
+      bool ok = out.Write(bytes.data(), bytes.size()) && out.Flush();
+      if (!out.Close() || !ok) {
         DeleteFileW(temp.c_str());
         return false;
       }

@@ -20,13 +20,15 @@ AppServices::AppServices(std::string dir)
     : programDir(std::move(dir)),
       fs(NativeFileSystem()),
       log(fs, DiagnosticsLogPath(programDir)),
-      downloader(SystemWinInet(), fs, config::kToolHost, config::kToolPort, EnvironmentText("tmp"),
+      wininet(SystemWinInet()),
+      downloader(wininet, fs, config::kToolHost, config::kToolPort, EnvironmentText("tmp"),
                  LoggedDownloads(log)),
-      pluginPages(std::make_unique<PluginPages>(*this)),
-      updateTask(SystemWinInet()) {}
+      updateTask(wininet, siteWorker, ui),
+      pluginPages(std::make_unique<PluginPages>(*this)) {}
 
 AppServices::~AppServices() {
-  // Before anything the worker could still reach goes.
+  // Cancelled before the workers are joined, so the joins wait for nothing long.
+  pluginPages.reset();
   updateTask.Stop();
 }
 

@@ -18,7 +18,6 @@ namespace {
 
 constexpr UINT kStartUpDuties = WM_APP + 1;
 constexpr UINT kEmbedBrowser = WM_APP + 2;
-constexpr UINT kVersionChecked = WM_APP + 3;  // the page fetch of the version check has ended
 constexpr UINT kUpdateClosed = WM_APP + 4;    // wParam: the new version was started
 // The page area: right of the page-button column (ends at x = 105), above the
 // game path row (starts at y = 488), holding a 640 x 475 page.
@@ -50,22 +49,26 @@ MainWindow::MainWindow(AppServices& app)
   OnClick("按钮6", [this] {
     gameRoot_.Choose();
     RecoverInterruptedInstall();
+    RefreshLists();  // the rows on screen show the new game root's state
   });
   // While a plug-in download runs, nothing else may change the game root: a modal
   // folder browser would also halt the transfer.
   app_.pluginPages->OnInstallRunning([this](bool running) {
     EnableWindow(Unit("按钮6"), !running);
-    if (!running && checkAwaitsInstall_) PostMessageW(hwnd(), kVersionChecked, 0, 0);
   });
-  app_.pluginPages->OnInstalledStateChanged([this] {
-    for (auto& list : lists_) {
-      if (list) list->RefreshRows();
-    }
-  });
+  app_.pluginPages->OnInstalledStateChanged([this] { RefreshLists(); });
   OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  if (check_) check_->Cancel();
+}
+
+void MainWindow::RefreshLists() {
+  for (auto& list : lists_) {
+    if (list) list->RefreshRows();
+  }
+}
 
 bool MainWindow::Create() { return Form::Create(nullptr); }
 
@@ -101,34 +104,28 @@ void MainWindow::RunStartUpDuties() {
 }
 
 void MainWindow::StartVersionCheck() {
-  // Beside the interface thread: a slow or silent site never holds up the window.
-  HWND self = hwnd();
-  const FetchRequest page = AnnouncementRequest(config::kSiteHost, config::kSitePort);
-  app_.log.Write("check: reading http://" + page.host + ":" + std::to_string(page.port) + page.object);
-  if (!app_.updateTask.Start(page, [self] { PostMessageW(self, kVersionChecked, 0, 0); })) {
-    app_.log.Write("check: the download task is busy");
-  }
+  // Beside the interface thread, the reading of the page included: a slow,
+  // silent or hostile site never holds up the window.
+  const std::optional<Version> running = Version::Parse(config::kProgramVersion);
+  if (!running) return;
+  app_.log.Write("check: reading http://" + std::string(config::kSiteHost) + ":" +
+                 std::to_string(config::kSitePort) + std::string(kAnnouncementPath));
+  check_ = std::make_shared<TransferHandles>(app_.wininet);
+  app_.siteWorker.Submit([&app = app_, cancel = check_, running = *running,
+                          alive = std::weak_ptr<bool>(alive_), this] {
+    CheckReport report = RunVersionCheck(app.wininet, *cancel, config::kSiteHost, config::kSitePort, running);
+    if (cancel->Cancelled()) return;
+    app.log.Write("check: " + report.log);
+    app.ui.Post([alive, outcome = std::move(report.outcome), this] {
+      if (alive.lock()) ShowVersionCheckOutcome(outcome);
+    });
+  });
 }
 
-void MainWindow::ConcludeVersionCheck() {
-  // Its message boxes would halt a running plug-in download: they wait for its end.
-  if (app_.pluginPages->InstallRunning()) {
-    checkAwaitsInstall_ = true;
-    return;
-  }
-  checkAwaitsInstall_ = false;
-  const std::optional<Version> running = Version::Parse(config::kProgramVersion);
-  std::optional<std::string> body = app_.updateTask.TakeResult();
-  if (!running) return;
-  const std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
-  const CheckOutcome outcome = DecideVersionCheck(page, *running);
-  app_.log.Write(std::string("check: ") +
-                 (!body ? std::string("page ") + FetchOutcomeName(app_.updateTask.LastOutcome())
-                  : !page ? std::string("no announcement page")
-                          : std::string("reached") + (outcome.outOfService ? ", out of service" : "") +
-                                (outcome.newer ? ", newer " + outcome.newer->text() : "")));
+void MainWindow::ShowVersionCheckOutcome(const CheckOutcome& outcome) {
+  check_.reset();
   MessageBoxDialogs dialogs(hwnd());
-  switch (velmora::ConcludeVersionCheck(outcome, dialogs)) {
+  switch (ConcludeVersionCheck(outcome, dialogs)) {
     case AfterCheck::GoOn:
       break;
     case AfterCheck::OpenUpdate:
@@ -181,11 +178,6 @@ bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   }
   if (msg == kStartUpDuties) {
     RunStartUpDuties();
-    result = 0;
-    return true;
-  }
-  if (msg == kVersionChecked) {
-    ConcludeVersionCheck();
     result = 0;
     return true;
   }

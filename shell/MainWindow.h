@@ -9,6 +9,7 @@
 #include "platform/win32/Form.h"
 #include "platform/win32/WebBrowser.h"
 #include "shell/SelfUpdateWindow.h"
+#include "update/VersionCheck.h"
 
 namespace velmora {
 
@@ -30,7 +31,8 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   void RunStartUpDuties();
   void RecoverInterruptedInstall();
   void StartVersionCheck();
-  void ConcludeVersionCheck();
+  void ShowVersionCheckOutcome(const CheckOutcome& outcome);
+  void RefreshLists();
   void OpenUpdateWindow(bool endAfterwards);
   void UpdateWindowClosed(bool startedNewVersion);
 
@@ -46,7 +48,8 @@ class MainWindow final : public win32::Form, private GameRootView, private Proce
   std::unique_ptr<win32::Form> news_;
   std::array<std::unique_ptr<ListPage>, 5> lists_;
   win32::WebBrowser browser_;
-  bool checkAwaitsInstall_ = false;  // the check's outcome waits for a plug-in install to end
+  std::shared_ptr<TransferHandles> check_;  // the running version check, cancelled with the window
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for calls posted to this window
   bool endAfterUpdate_ = false;      // out of service: the program ends with the update window
   std::unique_ptr<SelfUpdateWindow> update_;
 };

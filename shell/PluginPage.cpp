@@ -16,13 +16,56 @@
 
 namespace velmora {
 
+namespace {
+
+// What the install tells its page from the worker, as posted calls: by the time
+// they run the page may have gone, and then they do nothing.
+class PostedProgress final : public InstallProgressView {
+ public:
+  PostedProgress(UiQueue& ui, std::shared_ptr<PluginPages::Install> install)
+      : ui_(ui), install_(std::move(install)) {}
+
+  void SetStatus(std::string_view text) override {
+    Show([text = std::string(text)](PluginPage& p) { p.SetStatus(text); });
+  }
+  void SetProgress(int percent) override {
+    Show([percent](PluginPage& p) { p.SetProgress(percent); });
+  }
+  void SetRate(std::string_view rate) override {
+    Show([rate = std::string(rate)](PluginPage& p) { p.SetRate(rate); });
+  }
+  void OnUnpackProgress(const UnpackProgress& progress) override {
+    const bool first = shownUnpack_ < 0;
+    if (progress.percent == shownUnpack_) return;
+    shownUnpack_ = progress.percent;
+    Show([first, percent = progress.percent](PluginPage& p) {
+      if (first) p.SetStatus(text::kUnpacking);
+      p.SetProgress(percent);
+    });
+  }
+
+ private:
+  template <class F>
+  void Show(F show) {
+    ui_.Post([install = install_, show = std::move(show)] {
+      if (install->page) show(*install->page);
+    });
+  }
+
+  UiQueue& ui_;
+  std::shared_ptr<PluginPages::Install> install_;
+  int shownUnpack_ = -1;
+};
+
+}  // namespace
+
 PluginPage::PluginPage(const CatalogueEntry& entry, AppServices& app)
     : Form(PluginPageDef(IndexOf(entry))), entry_(entry), app_(app) {
   OnCreated([this] {
     ShowInstallState(app_.fs, app_.programDir, entry_, *this);
     if (app_.pluginPages->InstallRunning()) EnableButtons(false);
   });
-  OnClick("按钮1", [this] { Install(); });
+  OnClick("按钮1", [this] { app_.pluginPages->StartInstall(*this); });
   OnClick("按钮2", [this] {
     Uninstall(app_.fs, app_.programDir, entry_, *this, app_.log);
     app_.pluginPages->InstalledStateChanged();
@@ -38,16 +81,11 @@ bool PluginPage::Open(HWND owner) {
   return true;
 }
 
-void PluginPage::Install() {
-  if (busy_ || app_.pluginPages->InstallRunning()) return;
-  busy_ = true;
-  app_.pluginPages->SetInstallRunning(true);
-  InstallPlugin(app_.fs, app_.programDir, app_.downloader, entry_, *this, app_.log);
-  app_.pluginPages->SetInstallRunning(false);
-  busy_ = false;
-  app_.pluginPages->InstalledStateChanged();
-  // The user closed the page while it worked: the install has stopped; now it can go.
-  if (closeRequested_) DestroyWindow(hwnd());
+void PluginPage::BringForward() {
+  // Another page may have removed what this entry shares with it meanwhile.
+  ShowInstallState(app_.fs, app_.programDir, entry_, *this);
+  ShowWindow(hwnd(), SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd());
 }
 
 void PluginPage::EnableButtons(bool enabled) {
@@ -56,10 +94,7 @@ void PluginPage::EnableButtons(bool enabled) {
 }
 
 void PluginPage::Repaint(std::string_view unit) {
-  if (HWND h = Unit(unit)) {
-    InvalidateRect(h, nullptr, TRUE);
-    UpdateWindow(h);
-  }
+  if (HWND h = Unit(unit)) InvalidateRect(h, nullptr, TRUE);
 }
 
 void PluginPage::SetInstallCaption(std::string_view caption) { SetText("按钮1", caption); }
@@ -75,33 +110,11 @@ void PluginPage::SetStatus(std::string_view text) {
 
 void PluginPage::SetProgress(int percent) {
   SendMessageW(Unit("进度条1"), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-  Repaint("进度条1");
 }
 
 void PluginPage::SetRate(std::string_view rate) {
   SetText("标签4", rate);
   Repaint("标签4");
-}
-
-bool PluginPage::KeepGoing() {
-  // Let the page repaint and move between pieces; clicks on its disabled
-  // buttons go nowhere, and a close only sets closeRequested_.
-  MSG msg;
-  while (!closeRequested_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      closeRequested_ = true;
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return !closeRequested_;
-}
-
-bool PluginPage::OnUnpackProgress(const UnpackProgress& progress) {
-  SendMessageW(Unit("进度条2"), PBM_SETPOS, static_cast<WPARAM>(progress.percent), 0);
-  return true;
 }
 
 void PluginPage::DrawPreview(const DRAWITEMSTRUCT& item) {
@@ -138,20 +151,50 @@ bool PluginPage::HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
       return true;
     }
   }
-  if (msg == WM_CLOSE && busy_) {
-    // Closing while the install works cancels the download; the window goes
-    // once the pipeline has returned.
-    closeRequested_ = true;
-    result = 0;
-    return true;
-  }
-  // Destroyed with its owner, the main window: a running download stops too.
-  if (msg == WM_DESTROY) closeRequested_ = true;
+  // Closed by the user, or with its owner, the main window: a running download
+  // stops at once and keeps what it has for a resume.
+  if (msg == WM_DESTROY && app_.pluginPages) app_.pluginPages->PageClosing(*this);
   return false;
 }
 
-void PluginPages::SetInstallRunning(bool running) {
-  installRunning_ = running;
+PluginPages::PluginPages(AppServices& app) : app_(app) {}
+
+PluginPages::~PluginPages() {
+  if (running_) running_->cancel.Cancel();
+}
+
+void PluginPages::StartInstall(PluginPage& page) {
+  if (running_) return;  // the buttons are off meanwhile; a press already queued goes nowhere
+  auto install = std::make_shared<Install>(app_.wininet, &page);
+  SetInstallRunning(install);
+  const CatalogueEntry& entry = page.entry();
+  app_.installWorker.Submit([this, &app = app_, &entry, install, alive = std::weak_ptr<bool>(alive_)] {
+    PostedProgress progress(app.ui, install);
+    const InstallOutcome outcome = InstallPlugin(app.fs, app.programDir, app.downloader, entry,
+                                                 progress, install->cancel, app.log);
+    app.ui.Post([this, alive, install, outcome] {
+      if (alive.lock()) Finished(install, outcome);
+    });
+  });
+}
+
+void PluginPages::Finished(const std::shared_ptr<Install>& install, const InstallOutcome& outcome) {
+  if (running_ == install) SetInstallRunning(nullptr);
+  InstalledStateChanged();
+  FinishInstall(app_.fs, outcome, install->page, install->page);
+}
+
+void PluginPages::PageClosing(PluginPage& page) {
+  if (!running_ || running_->page != &page) return;
+  running_->cancel.Cancel();
+  running_->page = nullptr;
+  app_.log.Write("install " + std::string(page.entry().stem) + ": cancelled, the page was closed");
+  SetInstallRunning(nullptr);
+}
+
+void PluginPages::SetInstallRunning(std::shared_ptr<Install> install) {
+  running_ = std::move(install);
+  const bool running = running_ != nullptr;
   // Nothing else may change the game folder or the download meanwhile.
   for (auto& page : pages_) {
     if (page && page->hwnd()) page->EnableButtons(!running);
@@ -162,8 +205,7 @@ void PluginPages::SetInstallRunning(bool running) {
 void PluginPages::Open(int entryIndex, HWND owner) {
   // A page whose window was closed is made anew, so it tests the entry afresh.
   if (auto& page = pages_[entryIndex]; page && page->hwnd()) {
-    ShowWindow(page->hwnd(), SW_SHOWNORMAL);
-    SetForegroundWindow(page->hwnd());
+    page->BringForward();
     return;
   }
   auto page = std::make_unique<PluginPage>(EntryAt(entryIndex), app_);

@@ -14,28 +14,25 @@ namespace velmora {
 
 struct AppServices;
 
-class PluginPage final : public win32::Form, public InstallView {
+class PluginPage final : public win32::Form, public PluginPageView, public DownloadView {
  public:
   PluginPage(const CatalogueEntry& entry, AppServices& app);
   bool Open(HWND owner);
   const CatalogueEntry& entry() const { return entry_; }
+  // Brought forward again: the entry's state is read afresh, as at creation.
+  void BringForward();
 
   // PluginPageView
   void SetInstallCaption(std::string_view caption) override;
   void ShowMessage(std::string_view text, std::string_view title) override;
-  // DownloadView
+  // DownloadView, on the interface thread
   void SetStatus(std::string_view text) override;
   void SetProgress(int percent) override;
   void SetRate(std::string_view rate) override;
-  bool KeepGoing() override;
-  // The zip unit's progress event: shown on the hidden 进度条2; never stops.
-  bool OnUnpackProgress(const UnpackProgress& progress) override;
+  void EnableButtons(bool enabled);
 
  private:
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-  void Install();
-  void EnableButtons(bool enabled);
-  friend class PluginPages;
   void Repaint(std::string_view unit);
   void DrawPreview(const DRAWITEMSTRUCT& item);
 
@@ -43,20 +40,29 @@ class PluginPage final : public win32::Form, public InstallView {
   AppServices& app_;
   BitmapHandle preview_;  // drawn at the button's size, made anew when the DPI changes it
   SIZE previewSize_{};
-  bool busy_ = false;
-  bool closeRequested_ = false;
 };
 
 // The 21 plug-in pages, opened on demand; a second open brings the page forward.
-// One install runs at a time: while it does, every page's buttons are off and
-// the listener (the main window's "浏览") is told.
+// The one place that knows whether an install runs: one at a time, on the
+// install worker; while it does, every page's buttons are off and the listener
+// (the main window's "浏览") is told.
 class PluginPages {
  public:
-  explicit PluginPages(AppServices& app) : app_(app) {}
+  explicit PluginPages(AppServices& app);
+  ~PluginPages();
   void Open(int entryIndex, HWND owner);
 
-  bool InstallRunning() const { return installRunning_; }
-  void SetInstallRunning(bool running);
+  // One install as the interface thread knows it; the worker's job holds it too.
+  struct Install {
+    explicit Install(const WinInetApi& api, PluginPage* p) : cancel(api), page(p) {}
+    TransferHandles cancel;
+    PluginPage* page;  // read and written on the interface thread; null once the page has gone
+  };
+
+  bool InstallRunning() const { return running_ != nullptr; }
+  void StartInstall(PluginPage& page);
+  // The page is going: its install is cancelled at once, and the page forgets it.
+  void PageClosing(PluginPage& page);
   void OnInstallRunning(std::function<void(bool)> listener) { listener_ = std::move(listener); }
   // After every install and uninstall: the list pages read their rows again.
   void OnInstalledStateChanged(std::function<void()> listener) { stateListener_ = std::move(listener); }
@@ -65,9 +71,13 @@ class PluginPages {
   }
 
  private:
+  void SetInstallRunning(std::shared_ptr<Install> install);
+  void Finished(const std::shared_ptr<Install>& install, const InstallOutcome& outcome);
+
   AppServices& app_;
   std::array<std::unique_ptr<PluginPage>, kEntryCount> pages_;
-  bool installRunning_ = false;
+  std::shared_ptr<Install> running_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::function<void(bool)> listener_;
   std::function<void()> stateListener_;
 };

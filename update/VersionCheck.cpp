@@ -49,6 +49,25 @@ FetchRequest AnnouncementRequest(std::string_view siteHost, uint16_t sitePort) {
   return r;
 }
 
+CheckReport RunVersionCheck(const WinInetApi& api, TransferHandles& cancel, std::string_view siteHost,
+                            uint16_t sitePort, const Version& running) {
+  const FetchRequest request = AnnouncementRequest(siteHost, sitePort);
+  FetchCounters counters;
+  FetchResult fetched = HttpFetch(api, request, counters, cancel);
+  cancel.CloseAll();
+  CheckReport report;
+  if (fetched.outcome != FetchOutcome::Completed) {
+    report.log = std::string("page ") + FetchOutcomeName(fetched.outcome);
+    return report;
+  }
+  const std::optional<Announcement> page = ReadAnnouncement(fetched.body);
+  report.outcome = DecideVersionCheck(page, running);
+  report.log = !page ? std::string("no announcement page")
+                     : std::string("reached") + (report.outcome.outOfService ? ", out of service" : "") +
+                           (report.outcome.newer ? ", newer " + report.outcome.newer->text() : "");
+  return report;
+}
+
 bool RestrictionNames(std::string_view restriction, const Version& running) {
   for (;;) {
     size_t sep = restriction.find(kItemSeparator);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "net/HttpFetch.h"
@@ -34,6 +35,16 @@ struct CheckOutcome {
 };
 
 CheckOutcome DecideVersionCheck(const std::optional<Announcement>& page, const Version& running);
+
+struct CheckReport {
+  CheckOutcome outcome;
+  std::string log;  // how the check went, for the diagnostics log
+};
+
+// The whole check up to the user's part, beside the interface thread: fetch the
+// page, read it, decide. `cancel` ends it at any point.
+CheckReport RunVersionCheck(const WinInetApi& api, TransferHandles& cancel, std::string_view siteHost,
+                            uint16_t sitePort, const Version& running);
 
 // What the program does once the user has answered.
 enum class AfterCheck {

@@ -8,6 +8,7 @@
 
 #include "platform/AsciiCase.h"
 #include "zip/EntryName.h"
+#include "zip/Journal.h"
 #include "zip/ZipReader.h"
 #include "zip/Staging.h"
 
@@ -22,13 +23,6 @@ struct PlannedEntry {
   unz64_file_pos position{};
   std::string staged;  // where its data waits in the staging folder
   PathKind existing = PathKind::Missing;  // what its place held when checked
-};
-
-// A file put into place, and where the file it replaced was kept.
-struct Placement {
-  std::string final;
-  std::string backup;  // empty when nothing was there
-  bool placed = false;
 };
 
 // A DOS date and time as minizip unpacked it; none when the fields are out of range.
@@ -65,11 +59,12 @@ class Unpacking {
         target_(target),
         onProgress_(onProgress),
         onlyBelow_(onlyBelow),
-        staging_(target + "\\" + std::string(kStagingFolder)) {}
+        staging_(target + "\\" + std::string(kStagingFolder)),
+        journal_(fs, target, staging_) {}
 
   RecoveryResult Recover() {
     if (fs_.Kind(staging_) != PathKind::Folder) return RecoveryResult::NothingToDo;
-    return RecoverFromCrash() ? RecoveryResult::Undone : RecoveryResult::Blocked;
+    return RecoverFromCrash();
   }
 
   UnpackResult Run(std::string_view archive) {
@@ -157,7 +152,12 @@ class Unpacking {
     if (!fs_.CreateFolders(target_)) return UnpackResult::WriteFailed;
     // A crashed commit that cannot be undone now (its files held open) keeps its
     // record and backups for a later try; nothing new goes in over it.
-    if (!RecoverFromCrash()) return UnpackResult::InUse;
+    switch (RecoverFromCrash()) {
+      case RecoveryResult::Blocked: return UnpackResult::InUse;
+      case RecoveryResult::Refused: return UnpackResult::WriteFailed;
+      case RecoveryResult::NothingToDo:
+      case RecoveryResult::Undone: break;
+    }
     if (!fs_.CreateFolders(staging_)) return UnpackResult::WriteFailed;
     std::vector<StagingJob> jobs;
     for (const PlannedEntry& e : plan_) {
@@ -173,20 +173,14 @@ class Unpacking {
         StagingThreads(plan_.size(), totalSize_));
   }
 
-  // The record of a commit, written before its first change to the target:
-  // "D\t<folder>" for each folder it will make, "F\t<file>\t<backup>\t<staged>"
-  // for each file it will place (backup empty where nothing is replaced). Names
-  // are relative, to the target or to the staging folder; no name holds a tab.
-  std::string Journal() const { return staging_ + "\\journal"; }
-
+  // The record of the commit, on disk before its first change to the target.
   bool WriteJournal() {
-    std::string journal;
     std::set<std::string> listed;
     for (const std::string& f : folders_) {
       for (size_t sep = f.find('\\');; sep = f.find('\\', sep + 1)) {
         std::string level = f.substr(0, sep);
         if (fs_.Kind(Below(level)) == PathKind::Missing && listed.insert(level).second) {
-          journal += "D\t" + level + "\n";
+          records_.push_back({true, level, {}, {}});
         }
         if (sep == std::string::npos) break;
       }
@@ -195,68 +189,40 @@ class Unpacking {
       const PlannedEntry& e = plan_[i];
       if (e.path.isFolder) continue;
       std::string backup = e.existing == PathKind::File ? "b" + std::to_string(i) : "";
-      journal += "F\t" + e.relative + "\t" + backup + "\t" + std::to_string(i) + "\n";
+      records_.push_back({false, e.relative, backup, std::to_string(i)});
     }
-    return fs_.WriteFileAtomic(Journal(), journal);
+    return journal_.Write(records_);
   }
 
-  // A staging folder left by a crash: when its commit had begun, what it placed
-  // is taken out again and what it replaced is put back, so the target is as it
-  // was before that unpacking; then the folder goes.
-  bool RecoverFromCrash() {
-    if (fs_.Kind(staging_) == PathKind::Missing) return true;
-    std::string journal;
-    if (fs_.Kind(Journal()) == PathKind::File && fs_.ReadFile(Journal(), journal)) {
-      std::vector<std::vector<std::string>> records;
-      size_t start = 0;
-      while (start < journal.size()) {
-        size_t end = journal.find('\n', start);
-        if (end == std::string::npos) end = journal.size();
-        std::vector<std::string> fields;
-        for (size_t f = start;;) {
-          size_t tab = journal.find('\t', f);
-          if (tab == std::string::npos || tab > end) tab = end;
-          fields.push_back(journal.substr(f, tab - f));
-          if (tab == end) break;
-          f = tab + 1;
-        }
-        records.push_back(std::move(fields));
-        start = end + 1;
-      }
-      for (auto r = records.rbegin(); r != records.rend(); ++r) {
-        const std::vector<std::string>& rec = *r;
-        if (rec.size() == 4 && rec[0] == "F" && CheckEntryPath(rec[1])) {
-          std::string final = Below(rec[1]);
-          std::string backup = rec[2].empty() ? "" : staging_ + "\\" + rec[2];
-          if (!backup.empty()) {
-            if (fs_.Kind(backup) == PathKind::File && !fs_.MoveReplace(backup, final)) {
-              keepStaging_ = true;
-            }
-          } else if (fs_.Kind(staging_ + "\\" + rec[3]) == PathKind::Missing &&
-                     fs_.Kind(final) == PathKind::File && !fs_.RemoveFile(final)) {
-            keepStaging_ = true;  // placed by the crashed commit, over nothing
-          }
-        } else if (rec.size() == 2 && rec[0] == "D" && CheckEntryPath(rec[1])) {
-          RemoveIfEmpty(Below(rec[1]));
-        }
+  // A staging folder left by an unpacking that did not end: when its commit had
+  // begun, what it placed is taken out again and what it replaced is put back,
+  // so the target is as it was before that unpacking; then the folder goes.
+  RecoveryResult RecoverFromCrash() {
+    if (fs_.Kind(staging_) == PathKind::Missing) return RecoveryResult::NothingToDo;
+    if (fs_.Kind(journal_.Path()) != PathKind::Missing) {
+      std::optional<std::vector<JournalRecord>> records = journal_.Read();
+      // Not a record this program wrote: acting on its names could move files
+      // from anywhere into the game folder. Nothing is touched.
+      if (!records) return RecoveryResult::Refused;
+      if (!journal_.Undo(*records)) {
+        keepStaging_ = true;
+        return RecoveryResult::Blocked;
       }
     }
-    if (keepStaging_) return false;
     fs_.DeleteTree(staging_);
-    return true;
+    return RecoveryResult::Undone;
   }
 
   UnpackResult Commit() {
     if (!WriteJournal()) return UnpackResult::WriteFailed;
     for (const std::string& f : folders_) {
-      // One level at a time, so the rollback knows every folder made here, even
-      // where the archive spells a parent in another case than its first mention
-      // and the file system tells the spellings apart.
+      // One level at a time, each recorded in the journal, so the rollback knows
+      // every folder made here, even where the archive spells a parent in another
+      // case than its first mention and the file system tells the spellings apart.
       for (size_t sep = f.find('\\');; sep = f.find('\\', sep + 1)) {
         std::string folder = Below(f.substr(0, sep));
-        if (fs_.Kind(folder) == PathKind::Missing) {
-          if (!fs_.CreateFolders(folder)) return Rollback(UnpackResult::WriteFailed);
-          createdFolders_.push_back(folder);
+        if (fs_.Kind(folder) == PathKind::Missing && !fs_.CreateFolders(folder)) {
+          return Rollback(UnpackResult::WriteFailed);
         }
         if (sep == std::string::npos) break;
       }
@@ -264,29 +230,27 @@ class Unpacking {
     for (size_t i = 0; i < plan_.size(); ++i) {
       const PlannedEntry& e = plan_[i];
       if (e.path.isFolder) continue;
-      Placement& p = placements_.emplace_back();
-      p.final = Below(e.relative);
+      const std::string final = Below(e.relative);
       // An earlier entry of the same name may have put a file there since the
       // check; that one is simply replaced (a rollback removes it anyway).
       if (e.existing == PathKind::File) {
         // A file the running game holds open cannot be moved aside.
-        std::string backup = staging_ + "\\b" + std::to_string(i);
-        if (!fs_.MoveReplace(p.final, backup)) return Rollback(UnpackResult::InUse);
-        p.backup = backup;
+        if (!fs_.MoveReplace(final, staging_ + "\\b" + std::to_string(i))) {
+          return Rollback(UnpackResult::InUse);
+        }
       }
-      if (!fs_.MoveReplace(e.staged, p.final)) return Rollback(UnpackResult::WriteFailed);
-      p.placed = true;
+      if (!fs_.MoveReplace(e.staged, final)) return Rollback(UnpackResult::WriteFailed);
     }
     return UnpackResult::Done;
   }
 
+  // The same undo as after a crash, from the same record. An original that cannot
+  // be put back now (a virus scanner holding the file a moment, say) keeps its
+  // backup and the record for the next start, which finishes the restore.
   UnpackResult Rollback(UnpackResult why) {
-    for (auto p = placements_.rbegin(); p != placements_.rend(); ++p) {
-      if (p->placed) fs_.RemoveFile(p->final);
-      if (!p->backup.empty()) fs_.MoveReplace(p->backup, p->final);
-    }
-    for (auto f = createdFolders_.rbegin(); f != createdFolders_.rend(); ++f) RemoveIfEmpty(*f);
-    return why;
+    if (journal_.Undo(records_)) return why;
+    keepStaging_ = true;
+    return UnpackResult::RepairPending;
   }
 
   void RemoveIfEmpty(const std::string& folder) {
@@ -297,7 +261,7 @@ class Unpacking {
   void CleanUp(bool done) {
     if (!keepStaging_) {
       // The record goes first: once it is gone, a crash cannot undo this unpacking.
-      if (fs_.Kind(Journal()) == PathKind::File) fs_.RemoveFile(Journal());
+      if (fs_.Kind(journal_.Path()) == PathKind::File) fs_.RemoveFile(journal_.Path());
       if (fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
     }
     if (!done && createdTarget_) RemoveIfEmpty(target_);
@@ -314,9 +278,9 @@ class Unpacking {
   std::vector<std::string> folders_;
   uint64_t totalSize_ = 0;
   bool createdTarget_ = false;
-  bool keepStaging_ = false;  // it holds what a crashed commit could not yet undo
-  std::vector<std::string> createdFolders_;
-  std::vector<Placement> placements_;
+  bool keepStaging_ = false;  // it holds what a commit could not yet undo
+  Journal journal_;
+  std::vector<JournalRecord> records_;
 };
 
 }  // namespace

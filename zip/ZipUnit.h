@@ -4,8 +4,9 @@
 // staged in a folder below the target (same volume, so placing is a rename) and
 // only when every entry has been read and its checksum matched are the files moved
 // into place, each replaced file kept aside until all are placed. A failure
-// restores what was there; a crash leaves at worst the staging folder, which the
-// next unpacking into that target removes.
+// restores what was there; a crash, or an original the system will not give back
+// yet, leaves the staging folder with its journal (zip/Journal.h), and the next
+// recovery or unpacking into that target finishes the undo.
 #pragma once
 
 #include <functional>
@@ -27,6 +28,8 @@ enum class UnpackResult {
   InUse,        // a file to replace is held open (the game may be running)
   WriteFailed,  // the target cannot be written
   Stopped,      // the progress handler asked to stop
+  RepairPending,  // a failed commit could not put every original back yet: the
+                  // journal and backups stay, and the next recovery finishes it
 };
 
 // What became of an unpacking that a crash cut short.
@@ -34,6 +37,7 @@ enum class RecoveryResult {
   NothingToDo,  // no unpacking was left unfinished in this target
   Undone,       // the target is as it was before that unpacking
   Blocked,      // a file is held open: the backups stay for a later try
+  Refused,      // the journal is not one this program wrote: nothing was touched
 };
 
 struct UnpackProgress {

@@ -154,6 +154,7 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
         // Nobody can scroll a disabled box; its bar would only take room.
         if (!(unit.flags & kDisabled)) style |= WS_VSCROLL;
       }
+      if (unit.flags & kReadOnly) style |= ES_READONLY;
       break;
     case UnitKind::ProgressBar:
       cls = PROGRESS_CLASSW;

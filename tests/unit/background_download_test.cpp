@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "net/BackgroundDownload.h"
+#include "support/ManualUiQueue.h"
 #include "support/ScriptedWinInet.h"
 
 namespace velmora {
@@ -109,16 +110,18 @@ TEST(BackgroundDownload, RunsBesideTheCallerAndHandsOverTheResultOnce) {
   ScriptedWinInet server;
   const std::string body = ArchiveBytes(3u << 20);
   server.answers.push_back(ScriptedAnswer::Whole(200, body, 65536));
-  std::atomic<int> ended{0};
+  int ended = 0;
+  testing::ManualUiQueue ui;
   {
-    BackgroundDownload task(server.Api());
+    Worker worker;
+    BackgroundDownload task(server.Api(), worker, ui);
     ASSERT_TRUE(task.Start(Request(8u << 20, true), [&] { ++ended; }));
     EXPECT_FALSE(task.Start(Request())) << "one download at a time";
-    ASSERT_TRUE(Eventually([&] { return task.State() != TaskState::Running; }));
+    ASSERT_TRUE(Eventually([&] { return ui.RunPosted() > 0; })) << "told on the interface thread";
     EXPECT_EQ(task.State(), TaskState::Completed);
     EXPECT_EQ(task.Received(), body.size());
     EXPECT_EQ(task.Total(), body.size());
-    EXPECT_EQ(ended.load(), 1);
+    EXPECT_EQ(ended, 1);
     std::optional<std::string> got = task.TakeResult();
     ASSERT_TRUE(got);
     EXPECT_TRUE(*got == body);
@@ -127,38 +130,42 @@ TEST(BackgroundDownload, RunsBesideTheCallerAndHandsOverTheResultOnce) {
     // The same task serves the next download; a failed one hands over nothing.
     server.answers.push_back(ScriptedAnswer::Cut(200, body.size(), body.substr(0, 1000), End::Clean));
     ASSERT_TRUE(task.Start(Request(8u << 20, true), [&] { ++ended; }));
-    ASSERT_TRUE(Eventually([&] { return task.State() != TaskState::Running; }));
+    ASSERT_TRUE(Eventually([&] { return ui.RunPosted() > 0; }));
     EXPECT_EQ(task.State(), TaskState::Failed);
     EXPECT_EQ(task.LastOutcome(), FetchOutcome::Truncated);
     EXPECT_FALSE(task.TakeResult());
-    EXPECT_EQ(ended.load(), 2);
+    EXPECT_EQ(ended, 2);
   }
   EXPECT_EQ(server.openHandles, 0);
 }
 
-TEST(BackgroundDownload, StopEndsABlockedReadAndTheDestructorStopsTheWorker) {
+TEST(BackgroundDownload, StopEndsABlockedReadWithoutWaitingAndTheWorkerIsJoinedAtTheEnd) {
   ScriptedWinInet server;
   const std::string body = ArchiveBytes(1u << 20);
   // Half the body, then a server that holds the connection and sends nothing.
   server.answers.push_back(ScriptedAnswer::Cut(200, body.size(), body.substr(0, body.size() / 2), End::Hold));
-  std::atomic<int> ended{0};
+  int ended = 0;
+  testing::ManualUiQueue ui;
   {
-    BackgroundDownload task(server.Api());
+    Worker worker;
+    BackgroundDownload task(server.Api(), worker, ui);
     ASSERT_TRUE(task.Start(Request(8u << 20, true), [&] { ++ended; }));
     ASSERT_TRUE(Eventually([&] { return server.HeldReads() == 1; }));
     EXPECT_EQ(task.State(), TaskState::Running);
     EXPECT_EQ(task.Received(), body.size() / 2);
-    task.Stop();  // returns only once the worker has ended
-    EXPECT_EQ(server.HeldReads(), 0);
+    task.Stop();
     EXPECT_EQ(task.State(), TaskState::Stopped);
+    ASSERT_TRUE(Eventually([&] { return server.HeldReads() == 0 && !worker.Busy(); }));
     EXPECT_FALSE(task.TakeResult());
-    EXPECT_EQ(ended.load(), 0) << "a stopped download tells nobody it ended";
+    ui.RunPosted();
+    EXPECT_EQ(ended, 0) << "a stopped download tells nobody it ended";
     EXPECT_EQ(server.openHandles, 0);
 
-    // Left running when the task goes (the program ends mid-download).
+    // Left running when the program ends mid-download: stopped, then joined.
     server.answers.push_back(ScriptedAnswer::Cut(200, body.size(), body.substr(0, 4096), End::Hold));
     ASSERT_TRUE(task.Start(Request(8u << 20, true)));
     ASSERT_TRUE(Eventually([&] { return server.HeldReads() == 1; }));
+    task.Stop();
   }
   EXPECT_EQ(server.HeldReads(), 0);
   EXPECT_EQ(server.openHandles, 0);

@@ -37,6 +37,8 @@ std::string TrailsArchive(const std::string& content) {
   return zip.Build();
 }
 
+const WinInetApi kNoWinInet{};  // the fake downloader opens no handle
+
 class InstallTest : public ::testing::Test {
  protected:
   InstallTest() {
@@ -47,8 +49,13 @@ class InstallTest : public ::testing::Test {
     ASSERT_TRUE(WriteSetting(NativeFileSystem(), SettingsFilePath(program.path()), kSettingsSection,
                              kGameRootKey, root));
   }
-  bool Install(FileSystem& fs = NativeFileSystem()) {
-    return InstallPlugin(fs, program.path(), downloader, BlueTrails(), view);
+  bool Install(FileSystem& fs = NativeFileSystem()) { return InstallThrough(downloader, kNoWinInet, fs); }
+  // The worker's part, then what the page shows on the interface thread.
+  bool InstallThrough(ArchiveDownloader& d, const WinInetApi& api, FileSystem& fs = NativeFileSystem(),
+                      EventLog& log = NoLog()) {
+    InstallOutcome outcome = InstallPlugin(fs, program.path(), d, BlueTrails(), view, view.Handles(api), log);
+    FinishInstall(fs, outcome, &view, &view);
+    return outcome.installed;
   }
   bool ArchiveLeft() const { return program.Exists("/lpx.zip"); }
 
@@ -79,7 +86,7 @@ TEST_F(InstallTest, EmptyDownloadWritesNothingAndLeavesThePage) {
   EXPECT_FALSE(ArchiveLeft());
   EXPECT_FALSE(game.Exists("\\profile"));
   EXPECT_TRUE(view.captions.empty());
-  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(view.messages, (std::vector<Message>{{"插件下载失败，请检查网络连接后重试。", "提示"}}));
 }
 
 TEST_F(InstallTest, InstallingTwiceReplacesTheFilesAndKeepsTheCaption) {
@@ -205,8 +212,9 @@ TEST_F(InstallTest, ThroughTheRealDownloaderLeavingATraceInTheLog) {
   DownloadSettings settings;
   settings.log = [&log](const std::string& line) { log.Write(line); };
   HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path(), settings);
-  EXPECT_FALSE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view, log));
-  EXPECT_TRUE(InstallPlugin(NativeFileSystem(), program.path(), http, BlueTrails(), view, log));
+  EXPECT_FALSE(InstallThrough(http, server.Api(), NativeFileSystem(), log));
+  EXPECT_EQ(view.messages.at(0).text, "插件下载失败，请检查网络连接后重试。");
+  EXPECT_TRUE(InstallThrough(http, server.Api(), NativeFileSystem(), log));
   ASSERT_EQ(server.requests.size(), 2u);
   EXPECT_EQ(server.requests[0].object, "/wot/wows/cj/pd/lpx.zip");
   EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "over http");

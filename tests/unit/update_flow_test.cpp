@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 #include "update/Sha256.h"
 #include "update/UpdateFlow.h"
+#include "support/ManualUiQueue.h"
 
 namespace velmora {
 namespace {
@@ -74,7 +75,9 @@ class UpdateFlowTest : public ::testing::Test {
   TempDir dir;
   RecordingUpdateView view;
   int64_t now = 0;
-  BackgroundDownload task{server.Api()};
+  testing::ManualUiQueue ui;
+  Worker worker;
+  BackgroundDownload task{server.Api(), worker, ui};
 };
 
 TEST_F(UpdateFlowTest, DownloadsStoresAndOffersTheNewVersion) {
@@ -180,6 +183,7 @@ TEST_F(UpdateFlowTest, LeftMidDownloadItStopsAndStoresNothing) {
     EXPECT_EQ(view.kilobyteText, "下载进度：1024 KB/S");
   }  // the window closes
   EXPECT_EQ(task.State(), TaskState::Stopped);
+  for (int i = 0; i < 20000 && worker.Busy(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(server.HeldReads(), 0);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(dir.Exists("\\Velmora测试.exe"));

@@ -17,7 +17,7 @@ class FakeDownloader : public ArchiveDownloader {
   std::vector<std::string> objects;
   std::function<void()> during;      // runs while "downloading"
 
-  std::string Download(const std::string& object, bool, DownloadView&) override {
+  std::string Download(const std::string& object, bool, DownloadView&, TransferHandles&) override {
     objects.push_back(object);
     if (during) during();
     if (objects.size() > content.size()) return {};

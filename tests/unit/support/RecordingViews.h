@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,11 +28,11 @@ struct ViewRecord {
   std::vector<std::string> statuses;
   std::vector<int> percents;
   std::vector<std::string> rates;
-  int pieces = 0;  // KeepGoing calls
+  int pieces = 0;  // progress told so far
   std::vector<UnpackProgress> unpacked;
 
   std::function<void(const Message&)> onMessage;        // runs once a message is recorded
-  std::function<bool(int)> onPiece;                     // given the piece count; false cancels
+  std::function<bool(int)> onPiece;                     // given the count of progress told; false cancels
   std::function<bool(const UnpackProgress&)> onUnpack;  // false stops the unpacking
 
  protected:
@@ -51,18 +52,26 @@ struct ViewRecord {
   void Progress(int p) {
     percents.push_back(p);
     events.push_back("progress:" + std::to_string(p));
+    ++pieces;
+    if (onPiece && !onPiece(pieces) && handles_) handles_->Cancel();
   }
+
+ public:
+  // The download's cancel switch, as the page's owner holds it.
+  TransferHandles& Handles(const WinInetApi& api) {
+    if (!handles_ || handles_->Cancelled()) handles_ = std::make_unique<TransferHandles>(api);
+    return *handles_;
+  }
+
+ protected:
+  std::unique_ptr<TransferHandles> handles_;
   void Rate(std::string_view r) {
     rates.emplace_back(r);
     events.push_back("rate:" + rates.back());
   }
-  bool Piece() {
-    ++pieces;
-    return onPiece ? onPiece(pieces) : true;
-  }
-  bool Unpacked(const UnpackProgress& p) {
+  void Unpacked(const UnpackProgress& p) {
     unpacked.push_back(p);
-    return onUnpack ? onUnpack(p) : true;
+    if (onUnpack && !onUnpack(p) && handles_) handles_->Cancel();
   }
 };
 
@@ -77,18 +86,16 @@ class RecordingDownloadView : public DownloadView, public ViewRecord {
   void SetStatus(std::string_view text) override { Status(text); }
   void SetProgress(int percent) override { Progress(percent); }
   void SetRate(std::string_view rate) override { Rate(rate); }
-  bool KeepGoing() override { return Piece(); }
 };
 
-class RecordingInstallView : public InstallView, public ViewRecord {
+class RecordingInstallView : public InstallProgressView, public PluginPageView, public ViewRecord {
  public:
   void SetInstallCaption(std::string_view c) override { Caption(c); }
   void ShowMessage(std::string_view text, std::string_view title) override { Shown(text, title); }
   void SetStatus(std::string_view text) override { Status(text); }
   void SetProgress(int percent) override { Progress(percent); }
   void SetRate(std::string_view rate) override { Rate(rate); }
-  bool KeepGoing() override { return Piece(); }
-  bool OnUnpackProgress(const UnpackProgress& p) override { return Unpacked(p); }
+  void OnUnpackProgress(const UnpackProgress& p) override { Unpacked(p); }
 };
 
 }  // namespace velmora::testing

@@ -1,0 +1,109 @@
+#include "net/HttpRequest.h"
+
+#include <charconv>
+
+namespace velmora {
+namespace {
+
+namespace wi = wininet;
+
+// As the maker's servers have always been asked.
+constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+
+int QueryStatus(const WinInetApi& api, wi::HINTERNET request) {
+  wi::DWORD status = 0;
+  wi::DWORD size = sizeof status;
+  if (!api.HttpQueryInfoA(request, wi::kQueryStatusCode | wi::kQueryFlagNumber, &status, &size,
+                          nullptr)) {
+    return 0;
+  }
+  return static_cast<int>(status);
+}
+
+std::string QueryLengthText(const WinInetApi& api, wi::HINTERNET request) {
+  char text[32] = {};
+  wi::DWORD size = sizeof text - 1;
+  if (!api.HttpQueryInfoA(request, wi::kQueryContentLength, text, &size, nullptr)) return {};
+  return std::string(text, size < sizeof text ? size : sizeof text - 1);
+}
+
+}  // namespace
+
+wi::HINTERNET TransferHandles::Hold(wi::HINTERNET h) {
+  if (h == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (cancelled_) {
+    api_.InternetCloseHandle(h);
+    return nullptr;
+  }
+  open_.push_back(h);
+  return h;
+}
+
+void TransferHandles::Cancel() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  cancelled_ = true;
+  while (!open_.empty()) {
+    api_.InternetCloseHandle(open_.back());
+    open_.pop_back();
+  }
+}
+
+bool TransferHandles::Cancelled() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return cancelled_;
+}
+
+void TransferHandles::CloseAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  while (!open_.empty()) {
+    api_.InternetCloseHandle(open_.back());
+    open_.pop_back();
+  }
+}
+
+std::optional<uint64_t> ParseLength(std::string_view text) {
+  uint64_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const RequestSpec& spec) {
+  Answer a;
+  auto fail = [&](RequestFailure failure) {
+    a.failure = failure;
+    a.error = api.GetLastError();
+    return a;
+  };
+  wi::HINTERNET internet =
+      handles.Hold(api.InternetOpenA(kUserAgent, wi::kOpenTypePreconfig, nullptr, nullptr, 0));
+  if (!internet) return fail(RequestFailure::ConnectFailed);
+  wi::HINTERNET connection = handles.Hold(api.InternetConnectA(
+      internet, spec.host.c_str(), spec.port, nullptr, nullptr, wi::kServiceHttp, 0, 0));
+  if (!connection) return fail(RequestFailure::ConnectFailed);
+  // Never from the system cache, nor into it: a cached copy and a range of the
+  // live file do not mix, a cached page could hide a newer version, and what we
+  // fetch is ours to keep.
+  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi | spec.flags;
+  a.request = handles.Hold(api.HttpOpenRequestA(connection, "GET", spec.object.c_str(), "HTTP/1.1",
+                                                nullptr, nullptr, flags, 0));
+  if (!a.request) return fail(RequestFailure::ConnectFailed);
+  // Set on the request handle itself, which every WinINet honours.
+  wi::DWORD connectTimeout = spec.connectTimeoutMs;
+  wi::DWORD receiveTimeout = spec.receiveTimeoutMs;
+  api.InternetSetOptionA(a.request, wi::kOptionConnectTimeout, &connectTimeout, sizeof connectTimeout);
+  api.InternetSetOptionA(a.request, wi::kOptionSendTimeout, &receiveTimeout, sizeof receiveTimeout);
+  api.InternetSetOptionA(a.request, wi::kOptionReceiveTimeout, &receiveTimeout, sizeof receiveTimeout);
+  const char* headers = spec.headers.empty() ? nullptr : spec.headers.data();
+  if (!api.HttpSendRequestA(a.request, headers, static_cast<wi::DWORD>(spec.headers.size()), nullptr,
+                            0)) {
+    return fail(RequestFailure::SendFailed);
+  }
+  a.status = QueryStatus(api, a.request);
+  a.lengthText = QueryLengthText(api, a.request);
+  a.length = ParseLength(a.lengthText);
+  return a;
+}
+
+}  // namespace velmora

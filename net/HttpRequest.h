@@ -1,0 +1,71 @@
+// One HTTP GET through the WinINet table, up to the head of the answer: the
+// sequence both transports share (the plug-in archive download and the
+// whole-object fetch of the site). Every wait is bounded, and another thread can
+// end the request at any point by closing its handles (TransferHandles::Cancel),
+// which is how WinINet lets another thread end a blocking call.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/WinInet.h"
+
+namespace velmora {
+
+// The open handles of one transfer, and its cancel switch. The working thread
+// registers each handle it opens; Cancel, from any thread, closes them all and
+// marks the transfer cancelled, so a handle registered afterwards is closed at
+// once. Whatever is still open is closed at the end.
+class TransferHandles {
+ public:
+  explicit TransferHandles(const WinInetApi& api) : api_(api) {}
+  ~TransferHandles() { CloseAll(); }
+  TransferHandles(const TransferHandles&) = delete;
+  TransferHandles& operator=(const TransferHandles&) = delete;
+
+  // Takes `h` over; returns it, or nothing (having closed it) after a Cancel.
+  wininet::HINTERNET Hold(wininet::HINTERNET h);
+  void Cancel();
+  bool Cancelled() const;
+  void CloseAll();
+
+ private:
+  const WinInetApi& api_;
+  mutable std::mutex mutex_;
+  std::vector<wininet::HINTERNET> open_;  // in the order opened; closed newest first
+  bool cancelled_ = false;
+};
+
+struct RequestSpec {
+  std::string host;
+  uint16_t port = 80;
+  std::string object;
+  std::string headers;  // extra request lines, each ending in CR LF; none when empty
+  wininet::DWORD flags = 0;  // added to the flags every request has
+  uint32_t connectTimeoutMs = 5000;
+  uint32_t receiveTimeoutMs = 20000;  // for each wait for the server
+};
+
+enum class RequestFailure { None, ConnectFailed, SendFailed };
+
+struct Answer {
+  RequestFailure failure = RequestFailure::None;
+  uint32_t error = 0;                     // GetLastError of the failing call
+  wininet::HINTERNET request = nullptr;  // held by the transfer's handles
+  int status = 0;                         // 0 when none could be read
+  std::string lengthText;                 // Content-Length as sent; empty when none
+  std::optional<uint64_t> length;         // the same, when it is a plain number
+};
+
+// Opens the Internet handle, the connection and the request, sends it and reads
+// the head of the answer.
+Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const RequestSpec& spec);
+
+// A Content-Length text: digits only, nothing else.
+std::optional<uint64_t> ParseLength(std::string_view text);
+
+}  // namespace velmora

@@ -1,0 +1,67 @@
+#include "platform/win32/PostedCalls.h"
+
+namespace velmora::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VelmoraPostedCalls";
+constexpr UINT kRunPosted = WM_APP + 1;
+
+}  // namespace
+
+PostedCalls::PostedCalls() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kClassName;
+  RegisterClassW(&wc);  // fails harmlessly when already registered
+  hwnd_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                          wc.hInstance, nullptr);
+  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+PostedCalls::~PostedCalls() {
+  HWND h;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    h = hwnd_;
+    hwnd_ = nullptr;
+    calls_.clear();
+  }
+  if (h) DestroyWindow(h);
+}
+
+void PostedCalls::Post(std::function<void()> call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!hwnd_) return;
+  calls_.push_back(std::move(call));
+  // One message per call: each message runs the oldest call, so the order holds
+  // even when a call runs a modal loop that takes the next messages.
+  PostMessageW(hwnd_, kRunPosted, 0, 0);
+}
+
+void PostedCalls::RunNext() {
+  std::function<void()> call;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (calls_.empty()) return;
+    call = std::move(calls_.front());
+    calls_.pop_front();
+  }
+  call();
+}
+
+LRESULT CALLBACK PostedCalls::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == kRunPosted) {
+    if (auto* self = reinterpret_cast<PostedCalls*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+      try {
+        self->RunNext();
+      } catch (...) {
+        // A call reports its own failures; none may unwind into the system.
+      }
+    }
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace velmora::win32
