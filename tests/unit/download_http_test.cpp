@@ -36,6 +36,7 @@ class HttpDownloadTest : public ::testing::Test {
     s.clock = [this] { return nowMs += msPerReading; };
     s.drawNumber = [this] { return nextNumber++; };
     s.fallbackTempFolder = systemTemp;
+    s.maxBytes = maxBytes;
     return HttpDownloader(server.Api(), fs, "tools.test", 8080, folder, std::move(s));
   }
   HttpDownloader MakeDownloader() { return MakeDownloader(NativeFileSystem(), dir.path()); }
@@ -47,7 +48,8 @@ class HttpDownloadTest : public ::testing::Test {
   testing::TempDir dir;
   RecordingDownloadView view;
   int64_t nowMs = 0;
-  int64_t msPerReading = 0;  // the rate meter reads the clock once a piece
+  int64_t msPerReading = 0;
+  uint64_t maxBytes = uint64_t{192} << 20;  // the rate meter reads the clock once a piece
   uint32_t nextNumber = 4711;
 };
 
@@ -370,6 +372,28 @@ TEST_F(HttpDownloadTest, AnswerWithoutLengthEndsAtTheCleanEnd) {
   EXPECT_TRUE(SameBytes(d.Download(kObject, false, view, view.Handles(server.Api())), body));
   EXPECT_EQ(view.percents.back(), 100);
   EXPECT_EQ(d.TotalSizeText(), "");
+}
+
+TEST_F(HttpDownloadTest, TheBodyEndsAtItsLengthAndNothingPastTheLimitIsKept) {
+  const std::string body = ArchiveBytes(10000, 31);
+  ScriptedAnswer longer = ScriptedAnswer::Whole(200, body + "not part of the file", 4096);
+  longer.contentLength = std::to_string(body.size());
+  server.answers.push_back(longer);
+  maxBytes = 20000;
+  HttpDownloader d = MakeDownloader();
+  EXPECT_TRUE(SameBytes(d.Download(kObject, false, view, view.Handles(server.Api())), body));
+
+  const std::string big = ArchiveBytes(30000, 37);
+  ScriptedAnswer chunked = ScriptedAnswer::Whole(200, big, 4096);
+  chunked.contentLength.reset();
+  for (const ScriptedAnswer& a : {ScriptedAnswer::Whole(200, big, 4096), chunked}) {
+    server.answers.push_back(a);
+    EXPECT_EQ(d.Download(kObject, true, view, view.Handles(server.Api())), "");
+    EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::TooLarge);
+    EXPECT_TRUE(d.TempFile().empty());
+    EXPECT_TRUE(NativeFileSystem().ListFolder(dir.path())->empty()) << "nothing of it is kept";
+  }
+  EXPECT_EQ(server.requests.size(), 3u);
 }
 
 TEST_F(HttpDownloadTest, RateShowsTheRecentIntervalAndLeavesTheHeldBytesOut) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "platform/Encoding.h"
 #include "support/FaultyFileSystem.h"
@@ -339,6 +340,61 @@ TEST_F(ZipUnitTest, NextUnpackingUndoesACommitCutShortByACrash) {
     ASSERT_TRUE(NativeFileSystem().RemoveFile(game.Join("\\profile\\other.xml")));
   }
   EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::NothingToDo);
+}
+
+// A commit whose last move fails, and a rollback whose restore of chosen
+// originals fails as well (a virus scanner holding a file a moment, say).
+class FlakyMoves : public FaultyFileSystem {
+ public:
+  int movesLeft = 4;                 // the commit's fifth move fails
+  std::set<std::string> stuckBackups;  // restores from these fail
+  bool MoveReplace(const std::string& from, const std::string& to) override {
+    if (movesLeft-- == 0) return false;
+    for (const std::string& b : stuckBackups) {
+      if (from.size() >= b.size() && from.compare(from.size() - b.size(), b.size(), b) == 0) return false;
+    }
+    return FaultyFileSystem::MoveReplace(from, to);
+  }
+};
+
+TEST_F(ZipUnitTest, ARestoreThatFailsLosesNoOriginalAndTheNextStartFinishesIt) {
+  const auto before = Snapshot(game.path());
+  ZipWriter plugin;
+  plugin.Add("profile/icons.xml", "new icons");                // replaces a file: backup b0
+  plugin.Add("profile/gui/battle_stats.xml", "new stats");     // replaces a file: backup b1
+  plugin.Add("profile/particles/trails/a.xml", "new trails");  // the move that fails
+  const std::vector<std::set<std::string>> stuck = {{"\\b1"}, {"\\b0"}, {"\\b0", "\\b1"}};
+  for (const std::set<std::string>& backups : stuck) {
+    FlakyMoves fs;
+    fs.stuckBackups = backups;
+    EXPECT_EQ(Unpack(plugin, fs), UnpackResult::RepairPending);
+    // Every original is in its place or kept in the staging folder with the journal.
+    const std::pair<const char*, const char*> originals[] = {
+        {"\\profile\\icons.xml", "old icons"}, {"\\profile\\gui\\battle_stats.xml", "old stats"}};
+    for (int i = 0; i < 2; ++i) {
+      const std::string kept = "\\velmora-unpack~\\b" + std::to_string(i);
+      const std::string where = game.Exists(kept) ? kept : originals[i].first;
+      EXPECT_EQ(game.Read(where), originals[i].second) << originals[i].first;
+    }
+    EXPECT_TRUE(game.Exists("\\velmora-unpack~\\journal"));
+    EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Undone);
+    EXPECT_EQ(Snapshot(game.path()), before) << "after stuck " << *backups.begin();
+  }
+}
+
+TEST_F(ZipUnitTest, AJournalWhoseNamesLeaveTheirFoldersIsNeverActedOn) {
+  archives.WriteFile("\\secret.xml", "outside");
+  const auto before = Snapshot(game.path());
+  for (const std::string& line :
+       {"F\tprofile\\icons.xml\t..\\..\\secret.xml\t0\n", "F\t..\\..\\x.xml\t\t0\n",
+        "F\tprofile\\icons.xml\tb0\tC:\\x\n", "D\t..\n", "X\tprofile\n"}) {
+    game.WriteFile("\\velmora-unpack~\\journal", line);
+    EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Refused) << line;
+    EXPECT_EQ(archives.Read("\\secret.xml"), "outside");
+    EXPECT_EQ(Unpack(WithGoodEntry()), UnpackResult::WriteFailed) << "nothing goes in over it";
+  }
+  NativeFileSystem().DeleteTree(game.Join("\\velmora-unpack~"));
+  EXPECT_EQ(Snapshot(game.path()), before);
 }
 
 TEST_F(ZipUnitTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
