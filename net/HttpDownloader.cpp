@@ -285,6 +285,11 @@ HttpDownloader::Step HttpDownloader::ReadBody(Transfer& t, wi::HINTERNET request
       return stop(DownloadOutcome::Cancelled);
     }
   }
+  // A cancel can also end a blocked read as a clean end of the body.
+  if (t.handles.Cancelled()) {
+    view.SetStatus(kCancelled);
+    return stop(DownloadOutcome::Cancelled);
+  }
   if (!writer.Finish()) return stop(DownloadOutcome::FileFailed);
   if (!file->Close()) return Fail(DownloadOutcome::FileFailed);
   showRate(rate.Finish(offset + received));

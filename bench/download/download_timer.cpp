@@ -30,7 +30,6 @@ class QuietView final : public DownloadView {
   void SetStatus(std::string_view) override {}
   void SetProgress(int) override {}
   void SetRate(std::string_view) override {}
-  bool KeepGoing() override { return true; }
 };
 
 }  // namespace
@@ -60,7 +59,8 @@ int wmain(int argc, wchar_t** argv) {
     fs.Reset();
     QuietView view;
     const double t0 = bench::NowMs();
-    const std::string content = downloader.Download(object, false, view);
+    TransferHandles handles(bench::TimedWinInet(net));
+    const std::string content = downloader.Download(object, false, view, handles);
     const double total = bench::NowMs() - t0;
     const bool ok = downloader.LastReport().outcome == DownloadOutcome::Completed &&
                     NativeFileSystem().WriteFileAtomic(out, content);

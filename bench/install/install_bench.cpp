@@ -33,19 +33,14 @@ using namespace velmora;
 
 using bench::NowMs;
 
-class QuietView : public InstallView {
+class QuietView : public InstallProgressView {
  public:
-  std::vector<std::string> messages;
   double lastUnpackMs = 0;
-  void SetInstallCaption(std::string_view) override {}
-  void ShowMessage(std::string_view text, std::string_view) override { messages.emplace_back(text); }
   void SetStatus(std::string_view) override {}
   void SetProgress(int) override {}
   void SetRate(std::string_view) override {}
-  bool KeepGoing() override { return true; }
-  bool OnUnpackProgress(const UnpackProgress& p) override {
+  void OnUnpackProgress(const UnpackProgress& p) override {
     if (p.done == p.total) lastUnpackMs = NowMs();
-    return true;
   }
 };
 
@@ -54,8 +49,9 @@ class TimedDownloader : public ArchiveDownloader {
  public:
   explicit TimedDownloader(ArchiveDownloader& inner) : inner_(inner) {}
   double endMs = 0;
-  std::string Download(const std::string& object, bool resume, DownloadView& view) override {
-    std::string content = inner_.Download(object, resume, view);
+  std::string Download(const std::string& object, bool resume, DownloadView& view,
+                       TransferHandles& handles) override {
+    std::string content = inner_.Download(object, resume, view, handles);
     endMs = NowMs();
     return content;
   }
@@ -102,10 +98,12 @@ int wmain(int argc, wchar_t** argv) {
     downloadFs.Reset();
     bench::TimedFileSystem timed(fs);
     const double t0 = NowMs();
-    bool ok = InstallPlugin(timed, program, downloader, *entry, view);
+    TransferHandles handles(bench::TimedWinInet(net));
+    const InstallOutcome outcome = InstallPlugin(timed, program, downloader, *entry, view, handles);
+    FinishInstall(timed, outcome, nullptr, nullptr);
     const double end = NowMs();
-    ok = ok && view.messages == std::vector<std::string>{"插件安装完毕"} && timed.firstCloseAt > 0 &&
-         view.lastUnpackMs > 0;
+    const bool ok = outcome.installed && outcome.message == "插件安装完毕" && timed.firstCloseAt > 0 &&
+                    view.lastUnpackMs > 0;
     allOk = allOk && ok;
     std::printf(
         "run %d ok %d total_ms %.1f download_ms %.1f store_ms %.1f unpack_ms %.1f finish_ms %.1f send_ms %.1f "

@@ -535,6 +535,13 @@ std::string Run(const std::vector<std::string>& f) {
     PostMessageW(gui.hwndFocus, WM_KEYUP, vk, 0xC0000001);
     return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
   }
+  if (verb == "answers") {  // whether the window takes a message within <ms>: "ok\t1" or "ok\t0"
+    HWND w = FindDefinitionWindow(arg(1));
+    if (!w) return "err\tno window " + arg(1);
+    DWORD_PTR r = 0;
+    const UINT ms = static_cast<UINT>(std::stoul(arg(2)));
+    return SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) ? "ok\t1" : "ok\t0";
+  }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;
 }

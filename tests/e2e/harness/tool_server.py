@@ -68,6 +68,8 @@ class ToolServer:
         self.log_path = log_path
         self.bodies = {}
         self.stopping = False
+        self.generation = 0  # a release ends the holds of earlier generations
+        self.silent = set()  # paths whose requests are never answered
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -82,6 +84,9 @@ class ToolServer:
 
             def do_GET(self):
                 server._record(self)
+                if self.path in server.silent:
+                    self.close_connection = True
+                    return server._hold(self.connection)
                 found = server._find(self.path)
                 if found is None:
                     found = (b"<html>404</html>", HTML, 404, None, False)
@@ -167,8 +172,13 @@ class ToolServer:
             return False
         return True
 
+    def release(self):
+        """Ends every silent connection held so far (later ones are held again)."""
+        self.generation += 1
+
     def _hold(self, sock):
-        hold_silent(sock, self.hold, lambda: self.stopping)
+        generation = self.generation
+        hold_silent(sock, self.hold, lambda: self.stopping or self.generation != generation)
 
     def __enter__(self):
         self.thread.start()

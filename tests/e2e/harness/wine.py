@@ -270,6 +270,23 @@ class Driver:
     def title(self, name):
         return self.call("title", name)[1]
 
+    def answers(self, window, ms=1000):
+        """Whether the window takes a message within `ms` (a hung window does not)."""
+        return self.call("answers", window, ms)[1] == "1"
+
+    def keep_answering(self, windows, seconds, every=0.2):
+        """Probes the windows every `every` seconds for `seconds`: each must answer
+        within 1 s every time, or the window hangs."""
+        end = time.monotonic() + seconds
+        while True:
+            for w in windows:
+                if not self.answers(w, 1000):
+                    self.session.screenshot("hangs-" + w.replace(":", "-"))
+                    raise Failure(f"{w} did not answer a message within 1 s")
+            if time.monotonic() >= end:
+                return
+            time.sleep(every)
+
     def click(self, window, unit):
         self.call("click", window, unit)
 
@@ -308,6 +325,9 @@ class Driver:
 
     def state(self, window, unit):
         return tuple(self.call("state", window, unit)[1:3])
+
+    def progress(self, window, unit):
+        return int(self.call("progress", window, unit)[1])
 
     def units(self, window):
         return dict(p.split("=", 1) for p in self.call("units", window)[1:])

@@ -137,7 +137,10 @@ int wmain(int argc, wchar_t** argv) {
   for (const CatalogueEntry& e : AllEntries()) {
     if (e.stem == "lpx") lpx = &e;
   }
-  bool installed = InstallPlugin(fs, program, downloader, *lpx, view);
+  const InstallOutcome outcome =
+      InstallPlugin(fs, program, downloader, *lpx, view, view.Handles(SystemWinInet()));
+  FinishInstall(fs, outcome, &view, &view);
+  const bool installed = outcome.installed;
   std::string got = Content(pipelineRoot + "\\profile\\particles\\trails\\blue.xml");
   Report("pipeline", installed && got == "pipeline" && view.captions == std::vector<std::string>{"已安装"} &&
                          view.messages.size() == 1 && view.messages[0].text == "插件安装完毕" &&

@@ -85,7 +85,7 @@ int wmain(int argc, wchar_t** argv) {
     LARGE_INTEGER frequency, started, ended;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&started);
-    std::string content = downloader.Download(object, resume, view);
+    std::string content = downloader.Download(object, resume, view, view.Handles(SystemWinInet()));
     QueryPerformanceCounter(&ended);
     const double elapsedMs =
         1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) / frequency.QuadPart;
