@@ -542,6 +542,21 @@ std::string Run(const std::vector<std::string>& f) {
     const UINT ms = static_cast<UINT>(std::stoul(arg(2)));
     return SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) ? "ok\t1" : "ok\t0";
   }
+  if (verb == "scroll-end") {  // scrolls an edit box to its end: first visible line, whether
+                               // the last line is then in view, read-only, scroll bar
+    HWND u = FindUnitWindow(arg(1), arg(2), why);
+    if (!u) return "err\t" + why;
+    SendMessageW(u, WM_VSCROLL, SB_BOTTOM, 0);
+    const LRESULT count = SendMessageW(u, EM_GETLINECOUNT, 0, 0);
+    const LRESULT first = SendMessageW(u, EM_GETFIRSTVISIBLELINE, 0, 0);
+    const LRESULT pos = SendMessageW(u, EM_POSFROMCHAR, SendMessageW(u, EM_LINEINDEX, count - 1, 0), 0);
+    RECT rc;
+    GetClientRect(u, &rc);
+    const int y = static_cast<short>(HIWORD(pos));
+    const LONG style = GetWindowLongW(u, GWL_STYLE);
+    return "ok\t" + std::to_string(first) + "\t" + (y >= 0 && y < rc.bottom ? "1" : "0") + "\t" +
+           ((style & ES_READONLY) ? "1" : "0") + "\t" + ((style & WS_VSCROLL) ? "1" : "0");
+  }
   if (verb == "ping") return "ok";
   return "err\tunknown command " + verb;
 }

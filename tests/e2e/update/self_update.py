@@ -16,7 +16,7 @@ from wine import SITE_PORT, check, main, wait_until
 
 NAME = "Velmora 1.1.3.exe"
 OBJECT = "/1507/down/velmora-1.1.3.exe"
-NOTES = ["1. 新增插件：蓝色炮线", "2. 修复：游戏路径含中文时无法安装"]
+NOTES = ["1. 新增插件：蓝色炮线", "2. 修复：游戏路径含中文时无法安装"] + [f"{i}. 其他改进" for i in range(3, 41)]
 
 
 def inside(inner, outer):
@@ -50,7 +50,7 @@ def scenario(wine):
         check(rect[2:] == [407, 337], f"update window outer size {rect[2:]}")
         check(ui.title("update") == "", "the update window has no title")
         check(ui.text("update", "分组框1") == "更新说明", "the group box caption")
-        check(ui.state("update", "编辑框3") == ("visible", "disabled"), "the notes box is shown and disabled")
+        check(ui.state("update", "编辑框3") == ("visible", "enabled"), "the notes box is shown, not greyed")
         notes_rect = [int(v) for v in ui.call("rect", "update", "编辑框3")[1:5]]
         group_rect = [int(v) for v in ui.call("rect", "update", "分组框1")[1:5]]
         check(inside(notes_rect, group_rect), f"notes box {notes_rect} inside its group box {group_rect}")
@@ -58,6 +58,9 @@ def scenario(wine):
         units = ui.units("update")
         check(units.get("编辑框1") == "hidden" and units.get("编辑框2") == "hidden", f"hidden units: {units}")
         wait_until(lambda: ui.lines("update", "编辑框3") == NOTES, 20, "the notes")
+        first, last_in_view, read_only, bar = ui.call("scroll-end", "update", "编辑框3")[1:5]
+        check(int(first) > 0 and last_in_view == "1", f"40 lines of notes scroll to the last: {first}")
+        check(read_only == "1" and bar == "1", "the notes are read-only, with a scroll bar")
 
         # The progress as 时钟1 writes it, while the main window still answers.
         seen = []
