@@ -19,7 +19,7 @@ ROWS = {
     "list:qt": ("其他列表框", "icon_qt.png", ["舰名汉化", "小地图增强", "大地图血条", "战列舰视角增强", "彩色预览"]),
 }
 PAGE_BUTTONS = {"list:mz": "按钮2", "list:kjs": "按钮3", "list:tb": "按钮4", "list:pd": "按钮5", "list:qt": "按钮8"}
-STATUS = ["正在连接Internet", "Internet连接已建立", "服务器支持网络续传", "开始下载", "下载完毕"]
+STATUS = ["正在连接Internet", "Internet连接已建立", "服务器支持网络续传", "开始下载", "正在解压", "下载完毕"]
 VK_TAB, VK_RETURN, VK_DOWN = 9, 13, 40
 
 
