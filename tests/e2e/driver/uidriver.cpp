@@ -542,6 +542,30 @@ std::string Run(const std::vector<std::string>& f) {
     const UINT ms = static_cast<UINT>(std::stoul(arg(2)));
     return SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) ? "ok\t1" : "ok\t0";
   }
+  if (verb == "watch") {  // sends the window a message every <every> ms until a message box of
+                          // Velmora's shows (or <ms> pass): the longest wait for an answer
+    HWND w = FindDefinitionWindow(arg(1));
+    if (!w) return "err\tno window " + arg(1);
+    const DWORD limit = static_cast<DWORD>(std::stoul(arg(2)));
+    const DWORD every = static_cast<DWORD>(std::stoul(arg(3)));
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    double longest = 0;
+    int probes = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < limit && IsWindow(w) && !WaitDialog(false, 0)) {
+      DWORD_PTR r = 0;
+      QueryPerformanceCounter(&a);
+      SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &r);
+      QueryPerformanceCounter(&b);
+      longest = std::max(longest, 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / f.QuadPart);
+      ++probes;
+      Sleep(every);
+    }
+    char out[64];
+    std::snprintf(out, sizeof out, "ok\t%.1f\t%d", longest, probes);
+    return out;
+  }
   if (verb == "scroll-end") {  // scrolls an edit box to its end: first visible line, whether
                                // the last line is then in view, read-only, scroll bar
     HWND u = FindUnitWindow(arg(1), arg(2), why);
