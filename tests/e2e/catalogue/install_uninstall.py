@@ -1,6 +1,7 @@
 """Install "蓝色炮线" through its plug-in page from a tool server on 127.0.0.1,
 see the shared probe path make "红色炮线" read as installed, uninstall it there,
-and uninstall again."""
+and uninstall again; the page of "蓝色炮线", still open, brought forward reads
+the game folder again."""
 import os
 
 from plugins import BLUE_TRAILS, RED_TRAILS, SHELLS_LIST, config_ini, trails_archive
@@ -42,9 +43,7 @@ def scenario(wine):
         check(path == "/wot/wows/cj/pd/lpx.zip", f"requested {path}")
         check(b"range: bytes=0-" in raw.lower() or b"range:bytes=0-" in raw.lower(), f"range line in {raw!r}")
         wine.screenshot("installed")
-        ui.close(page)
-        ui.gone_window(page)
-        # The rows follow every install: 红色炮线 shares the probe path, 蓝色火焰 does not.
+        # The page stays open; the rows follow every install: 红色炮线 shares the probe path, 蓝色火焰 does not.
         wait_until(lambda: ui.call("row-text", SHELLS_LIST, 2)[1] == "已安装", 10, "shared probe path on the row")
         check(ui.call("row-text", SHELLS_LIST, 0)[1] == "详细", "蓝色火焰 has a probe path of its own")
 
@@ -60,9 +59,10 @@ def scenario(wine):
         ui.expect_message("未安装炮弹插件！")
         ui.close(red)
         ui.gone_window(red)
+        # Still open from before, brought forward: it reads the game folder again.
         ui.call("click-row", SHELLS_LIST, 1)
         ui.wait_window(page)
-        check(ui.text(page, "按钮1") == "安装", "蓝色炮线 opened afterwards reads as not installed")
+        check(ui.text(page, "按钮1") == "安装", "蓝色炮线 brought forward afterwards reads as not installed")
         check(os.path.isfile(os.path.join(game, "WorldOfWarships.exe")), "the game itself is untouched")
 
 
