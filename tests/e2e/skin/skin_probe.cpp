@@ -216,19 +216,19 @@ std::string Unload(std::unique_ptr<MemoryLibrary> lib, const std::string& events
   const void* base = lib->Base();
   auto code = reinterpret_cast<std::uintptr_t>(lib->GetProc("CatchInside"));
   lib.reset();
-  // Asked first: the heap may take the freed range for itself afterwards.
   MEMORY_BASIC_INFORMATION m{};
   VirtualQuery(base, &m, sizeof m);
   if (Events() != eventsBefore + "tls-detach;main-detach;") return "events " + Events();
-  // Our allocation is gone. (32-bit Wine hands the range back to a reservation
-  // of its own, which Windows would not; that is not ours.)
+  // Our allocation is gone. (32-bit Wine hands a freed range back to a
+  // reservation of its own; that one is not ours.)
   if (m.State != MEM_FREE && m.AllocationBase == base) return "image memory still there";
   if (GetModuleHandleA("skin_provider.dll")) return "skin_provider.dll still loaded";
 #if defined(_WIN64)
   DWORD64 imageBase = 0;
   if (RtlLookupFunctionEntry(code, &imageBase, nullptr)) return "function table still registered";
+#else
+  (void)code;  // x86 has no function table
 #endif
-  (void)code;
   return "";
 }
 
