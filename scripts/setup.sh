@@ -3,15 +3,14 @@
 # Installs the apt packages, then cross-builds for mingw-w64 the libraries Debian
 # only ships natively (zlib+minizip, libpng, libjpeg-turbo), from pinned versions
 # of Debian's own source packages with Debian's patches applied, into a cache
-# outside the repo. Each library carries a stamp of its recipe and is rebuilt when
+# outside the repo: once for x86-64 ($CACHE/mingw64) and once for x86
+# ($CACHE/mingw32, the build that carries a 32-bit skin library). Each library carries a stamp of its recipe and is rebuilt when
 # the recipe changes. Safe to run again: a second run with nothing changed takes
 # seconds.
 set -euo pipefail
 shopt -s inherit_errexit  # a failure inside $(...) stops the script too
 
 CACHE=${VELMORA_DEPS:-/var/cache/velmora-deps}
-PREFIX=$CACHE/mingw64
-HOST=x86_64-w64-mingw32
 
 # Exact bookworm source versions (apt-cache showsrc). Changing a pin rebuilds
 # that library.
@@ -23,7 +22,8 @@ APT_PACKAGES=(
   build-essential cmake ninja-build pkg-config git curl ca-certificates dpkg-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb x11-utils imagemagick fonts-wqy-microhei locales
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine64 wine32:i386 xvfb x11-utils imagemagick fonts-wqy-microhei locales
   libgtest-dev googletest zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
   nginx-light libarchive-tools python3 python3-pil time procps
 )
@@ -45,6 +45,12 @@ Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
+fi
+
+# The x86 build's tests run under Debian's 32-bit Wine (wine32:i386).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  apt_updated=0
 fi
 
 # Every package must be installed, not only those of an earlier version of this list.
@@ -81,17 +87,20 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
 fi
 
 # --- cross-built libraries -------------------------------------------------
-mkdir -p "$PREFIX/lib" "$PREFIX/include" "$CACHE/src"
-CC=$HOST-gcc-posix
-AR=$HOST-ar
-RANLIB=$HOST-ranlib
 JOBS=${JOBS:-2}
+declare -A RECIPE_HASH
 
-# Part of every recipe: a new compiler, C runtime or build tool rebuilds all.
-TOOLCHAIN="CC=$CC AR=$AR RANLIB=$RANLIB PREFIX=$PREFIX
+for_host() { # mingw host, prefix, toolchain packages...: the target of the library lines that follow
+  HOST=$1 PREFIX=$2; shift 2
+  CC=$HOST-gcc-posix
+  AR=$HOST-ar
+  RANLIB=$HOST-ranlib
+  mkdir -p "$PREFIX/lib" "$PREFIX/include" "$CACHE/src"
+  # Part of every recipe: a new compiler, C runtime or build tool rebuilds all.
+  TOOLCHAIN="CC=$CC AR=$AR RANLIB=$RANLIB PREFIX=$PREFIX
 $($CC --version | head -n 1)
-$(dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
-    binutils-mingw-w64-x86-64 cmake ninja-build)"
+$(dpkg-query -W -f='${Package} ${Version}\n' "$@" cmake ninja-build)"
+}
 
 fetch_files() { # package=version -> its .dsc and tarballs in $CACHE/src
   # apt downloads as _apt when it can write there, so into a folder of its own.
@@ -181,13 +190,14 @@ build_jpeg() { # source build-dir
   install_staged "$2/stage$PREFIX"
 }
 
-declare -A RECIPE_HASH
 library() { # name package version depends-on outputs...: rebuilds when the stamp of its recipe is missing or differs
   local name=$1 pkg=$2 ver=$3 deps=$4; shift 4
-  local hash stamp=$CACHE/$name.stamp why= d out
+  # x86-64 keeps the stamp names it always had.
+  local tag=$name; [ "$HOST" = x86_64-w64-mingw32 ] || tag=$name-$HOST
+  local hash stamp=$CACHE/$tag.stamp why= d out
   hash=$( { echo "$pkg $ver"; echo "$TOOLCHAIN"; declare -f fetch_files fetch_source install_staged "build_$name"
-            for d in $deps; do echo "$d ${RECIPE_HASH[$d]}"; done; } | sha256sum | cut -d' ' -f1)
-  RECIPE_HASH[$name]=$hash
+            for d in $deps; do echo "$d ${RECIPE_HASH[$HOST/$d]}"; done; } | sha256sum | cut -d' ' -f1)
+  RECIPE_HASH[$HOST/$name]=$hash
   if [ ! -f "$stamp" ]; then why="no stamp"
   elif [ "$(cat "$stamp")" != "$hash" ]; then why="recipe changed"
   fi
@@ -195,7 +205,7 @@ library() { # name package version depends-on outputs...: rebuilds when the stam
   [ -n "$why" ] || return 0
   echo "setup: building $name ($pkg $ver) for $HOST: $why"
   rm -f "$stamp"
-  local src b=$CACHE/build-$name
+  local src b=$CACHE/build-$tag
   src=$(fetch_source "$pkg" "$ver")
   rm -rf "$b"; mkdir -p "$b"
   ( "build_$name" "$src" "$b" )
@@ -203,8 +213,15 @@ library() { # name package version depends-on outputs...: rebuilds when the stam
   echo "$hash" > "$stamp"
 }
 
-library zlib zlib "$ZLIB_VERSION" "" lib/libz.a lib/libminizip.a include/zlib.h include/minizip/unzip.h
-library png libpng1.6 "$PNG_VERSION" zlib lib/libpng16.a include/png.h
-library jpeg libjpeg-turbo "$JPEG_VERSION" "" lib/libjpeg.a include/jpeglib.h
+libraries() { # every cross-built library, for the host of for_host
+  library zlib zlib "$ZLIB_VERSION" "" lib/libz.a lib/libminizip.a include/zlib.h include/minizip/unzip.h
+  library png libpng1.6 "$PNG_VERSION" zlib lib/libpng16.a include/png.h
+  library jpeg libjpeg-turbo "$JPEG_VERSION" "" lib/libjpeg.a include/jpeglib.h
+}
 
-echo "setup: ok (cross libraries in $PREFIX)"
+for_host x86_64-w64-mingw32 "$CACHE/mingw64" gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+libraries
+for_host i686-w64-mingw32 "$CACHE/mingw32" gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+libraries
+
+echo "setup: ok (cross libraries in $CACHE/mingw64 and $CACHE/mingw32)"

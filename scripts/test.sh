@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the portable core's unit tests natively (ASan +
-# UBSan), the E2E scenarios through the real velmora.exe under Wine, and the
-# fuzz targets for a bounded time. Does all its own set-up (scripts/setup.sh).
+# UBSan), the E2E scenarios through the real velmora.exe under Wine, the x86
+# build's subset of them under 32-bit Wine, and the fuzz targets for a bounded
+# time. Does all its own set-up (scripts/setup.sh).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
@@ -34,6 +35,14 @@ echo "== end-to-end scenarios (velmora.exe under Wine)"
 if cmake --preset windows-e2e >/dev/null && cmake --build --preset windows-e2e -j "$JOBS"; then
   ctest --preset windows-e2e 2>&1 | tee build/windows-e2e/ctest.log || status=1
   count build/windows-e2e/ctest.log
+else
+  status=1
+fi
+
+echo "== end-to-end scenarios of the x86 build (under 32-bit Wine)"
+if cmake --preset windows-x86-e2e >/dev/null && cmake --build --preset windows-x86-e2e -j "$JOBS"; then
+  ctest --preset windows-x86-e2e 2>&1 | tee build/windows-x86-e2e/ctest.log || status=1
+  count build/windows-x86-e2e/ctest.log
 else
   status=1
 fi

@@ -28,7 +28,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     // 2. Global state lives in this scope and is released after the loop.
     AppServices app(programDir);
     app.log.Hold();  // written once the window is up
-    app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " in " + programDir);
+    app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " (" + config::kArchitecture + ") in " +
+                  programDir);
     // 3. Module initialisers. A build that carries a skin maps its library
     //    and attaches the skin before the first window exists; it stays
     //    mapped until the windows are gone. Without it the program goes on in

@@ -19,7 +19,9 @@ AppliedSkin ApplySkin(const CarriedSkin& carried, SkinLoader load, EventLog& log
     log.Write(std::string("start: skin library has no ") + kSkinAttachExport + "; going on without the skin");
     return applied;
   }
-  applied.attachResult = attach(carried.skin.data(), static_cast<std::uint32_t>(carried.skin.size()));
+  // The skin is constant data of the build, far below INT_MAX.
+  applied.attachResult = attach(carried.skin.data(), static_cast<int>(carried.skin.size()), kSkinPassword, kSkinHue,
+                                kSkinSaturation, kSkinBrightness);
   applied.outcome = SkinOutcome::Attached;
   log.Write("start: skin attached, " + std::to_string(carried.skin.size()) + " bytes, " + kSkinAttachExport +
             " answered " + std::to_string(applied.attachResult));

@@ -24,8 +24,14 @@ inline constexpr char kSkinAttachExport[] = "SkinH_AttachRes";
 #else
 #define VELMORA_SKIN_API
 #endif
-// The attach export as the program calls it: the skin file held in memory.
-using SkinAttachFunction = int(VELMORA_SKIN_API*)(const std::uint8_t* skin, std::uint32_t size);
+// The attach export as the library defines it. On x86 the callee pops its six
+// arguments (stdcall): a call with any other prototype leaves the stack off.
+// On x86-64 the convention is the one convention of the platform.
+using SkinAttachFunction = int(VELMORA_SKIN_API*)(const unsigned char* skin, int size, const char* password,
+                                                  int hue, int saturation, int brightness);
+// The carried skin has no password; 0, 0, 0 keep the skin's own colours.
+inline constexpr const char* kSkinPassword = nullptr;
+inline constexpr int kSkinHue = 0, kSkinSaturation = 0, kSkinBrightness = 0;
 
 // A mapped library; unmapped when it goes.
 class SkinLibrary {

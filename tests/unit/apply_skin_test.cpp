@@ -11,12 +11,19 @@ namespace {
 // What the stand-in library saw, and whether it is still mapped.
 struct Seen {
   std::string library, skin;
+  const char* password = "not given";
+  int hue = -1, saturation = -1, brightness = -1;
   int libraries = 0;
 };
 Seen seen;
 
-int VELMORA_SKIN_API Attach(const std::uint8_t* skin, std::uint32_t size) {
-  seen.skin.assign(reinterpret_cast<const char*>(skin), size);
+int VELMORA_SKIN_API Attach(const unsigned char* skin, int size, const char* password, int hue, int saturation,
+                            int brightness) {
+  seen.skin.assign(reinterpret_cast<const char*>(skin), static_cast<std::size_t>(size));
+  seen.password = password;
+  seen.hue = hue;
+  seen.saturation = saturation;
+  seen.brightness = brightness;
   return 7;
 }
 
@@ -57,6 +64,9 @@ TEST(ApplySkin, MapsTheLibraryAndHandsTheSkinOverOrGoesOnWithout) {
   EXPECT_EQ(applied.attachResult, 7);
   EXPECT_EQ(seen.library, "MZ library");
   EXPECT_EQ(seen.skin, skin) << "every byte, NULs included";
+  EXPECT_EQ(seen.password, nullptr) << "the carried skin has no password";
+  EXPECT_EQ(std::vector<int>({seen.hue, seen.saturation, seen.brightness}), std::vector<int>({0, 0, 0}))
+      << "the skin's own colours";
   EXPECT_EQ(seen.libraries, 1) << "the library stays mapped";
   applied = {};
   EXPECT_EQ(seen.libraries, 0);

@@ -1,6 +1,6 @@
-"""velmora.exe is one self-contained GUI program: x86-64, GUI subsystem, importing
+"""velmora.exe is one self-contained GUI program: of the build's machine (x86-64 or x86), GUI subsystem, importing
 only DLLs that every Windows has (and none of those it binds on first use), with its icon (64 x 64, 32 bits), manifest
-(common controls 6, per-monitor-v2 DPI, long paths) and version as resources."""
+(common controls 6, per-monitor-v2 DPI, long paths) and version, naming the machine, as resources."""
 import os
 import re
 import struct
@@ -10,6 +10,8 @@ import tempfile
 
 BIN = os.environ["VELMORA_E2E_BIN"]
 EXE = os.path.join(BIN, "velmora.exe")
+ARCHITECTURE = os.environ["VELMORA_E2E_ARCH"]
+FORMATS = {"x86-64": "pei-x86-64", "x86": "pei-i386"}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "ole32.dll", "oleaut32.dll",
                "shell32.dll", "msvcrt.dll", "advapi32.dll", "shlwapi.dll", "uxtheme.dll", "comdlg32.dll"}
 
@@ -21,8 +23,8 @@ def fail(message):
 
 headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", EXE], capture_output=True, text=True,
                          check=True).stdout
-if "file format pei-x86-64" not in headers:
-    fail("not an x86-64 PE image")
+if f"file format {FORMATS[ARCHITECTURE]}\n" not in headers:
+    fail(f"not an {ARCHITECTURE} PE image")
 if not re.search(r"Subsystem\s+00000002", headers):
     fail("not a GUI program")
 dlls = {m.lower() for m in re.findall(r"DLL Name: (\S+)", headers)}
@@ -36,7 +38,8 @@ if dlls & LATE_DLLS:
 rc = subprocess.run(["x86_64-w64-mingw32-windres", "-i", EXE, "-O", "rc"], capture_output=True,
                     text=True, check=True).stdout
 for needle in ("Microsoft.Windows.Common-Controls", "PerMonitorV2", "<longPathAware", "VERSIONINFO",
-               "RT_GROUP_ICON"):
+               "RT_GROUP_ICON", f'VALUE "Architecture", "{ARCHITECTURE}"',
+               f'VALUE "FileDescription", "Velmora ({ARCHITECTURE})"'):
     if needle not in rc:
         fail(f"resource missing: {needle}")
 # The icon image: a 40-byte BITMAPINFOHEADER of 64 x 128 (colour + mask), 32 bits.

@@ -178,9 +178,12 @@ std::string Forwarded(MemoryLibrary& lib) {
 std::string ExceptionInside(MemoryLibrary& lib) {
   auto inside = Proc<int (*)()>(lib, "CatchInside");
   if (!inside) return "CatchInside not found";
+#if defined(_WIN64)
   DWORD64 base = 0;
   if (!RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(inside), &base, nullptr)) return "no function table entry";
   if (base != reinterpret_cast<DWORD64>(lib.Base())) return "function table of another base";
+#endif
+  // x86: the module's own start-up code registered its unwind tables.
   return inside() == 42 ? "" : "not caught inside";
 }
 
@@ -211,15 +214,21 @@ std::string PageRights(MemoryLibrary& lib) {
 // function table all gone.
 std::string Unload(std::unique_ptr<MemoryLibrary> lib, const std::string& eventsBefore) {
   const void* base = lib->Base();
-  auto code = reinterpret_cast<DWORD64>(lib->GetProc("CatchInside"));
+  auto code = reinterpret_cast<std::uintptr_t>(lib->GetProc("CatchInside"));
   lib.reset();
-  if (Events() != eventsBefore + "tls-detach;main-detach;") return "events " + Events();
   MEMORY_BASIC_INFORMATION m{};
   VirtualQuery(base, &m, sizeof m);
-  if (m.State != MEM_FREE) return "image memory still there";
+  if (Events() != eventsBefore + "tls-detach;main-detach;") return "events " + Events();
+  // Our allocation is gone. (32-bit Wine hands a freed range back to a
+  // reservation of its own; that one is not ours.)
+  if (m.State != MEM_FREE && m.AllocationBase == base) return "image memory still there";
   if (GetModuleHandleA("skin_provider.dll")) return "skin_provider.dll still loaded";
+#if defined(_WIN64)
   DWORD64 imageBase = 0;
   if (RtlLookupFunctionEntry(code, &imageBase, nullptr)) return "function table still registered";
+#else
+  (void)code;  // x86 has no function table
+#endif
   return "";
 }
 
@@ -361,8 +370,13 @@ std::string BadImages() {
   };
   changed(0, 'Z');              // DOS magic
   changed(nt + 1, 'X');         // NT signature
+#if defined(_WIN64)
   changed(nt + 5, 0x01);        // machine: 0x0164
   changed(nt + 25, 0x01);       // optional header magic: PE32
+#else
+  changed(nt + 4, 0x64);        // machine: 0x0164
+  changed(nt + 25, 0x02);       // optional header magic: PE32+
+#endif
   changed(nt + 4 + 18 + 1, 0);  // not a DLL
   CountingPages pages;
   CountingImports imports;
