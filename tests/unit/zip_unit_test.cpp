@@ -9,6 +9,7 @@
 #include "support/FolderLink.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
+#include "zip/Journal.h"
 #include "zip/Staging.h"
 #include "zip/ZipUnit.h"
 
@@ -382,17 +383,30 @@ TEST_F(ZipUnitTest, ARestoreThatFailsLosesNoOriginalAndTheNextStartFinishesIt) {
   }
 }
 
+TEST(Journal, ReadsBackWhatItWroteAndNoNameThatLeavesItsFolder) {
+  const std::vector<JournalRecord> records = {{true, "profile\\gui", "", ""},
+                                              {false, "profile\\gui\\a.xml", "b1", "1"},
+                                              {false, "profile\\b.xml", "", "2"}};
+  std::optional<std::vector<JournalRecord>> read = ParseJournal(FormatJournal(records));
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->size(), 3u);
+  EXPECT_EQ((*read)[1].relative, "profile\\gui\\a.xml");
+  EXPECT_EQ((*read)[1].backup, "b1");
+  EXPECT_TRUE((*read)[0].folder);
+  for (const char* line : {"F\tprofile\\icons.xml\t..\\..\\secret.xml\t0\n", "F\t..\\..\\x.xml\t\t0\n",
+                           "F\tprofile\\icons.xml\tb0\tC:\\x\n", "F\tC:\\Windows\\x.dll\t\t0\n",
+                           "F\tprofile\\x.xml\tCON\t0\n", "D\t..\n", "X\tprofile\n", "F\tprofile\n"}) {
+    EXPECT_FALSE(ParseJournal(line)) << line;
+  }
+}
+
 TEST_F(ZipUnitTest, AJournalWhoseNamesLeaveTheirFoldersIsNeverActedOn) {
   archives.WriteFile("\\secret.xml", "outside");
   const auto before = Snapshot(game.path());
-  for (const std::string& line :
-       {"F\tprofile\\icons.xml\t..\\..\\secret.xml\t0\n", "F\t..\\..\\x.xml\t\t0\n",
-        "F\tprofile\\icons.xml\tb0\tC:\\x\n", "D\t..\n", "X\tprofile\n"}) {
-    game.WriteFile("\\velmora-unpack~\\journal", line);
-    EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Refused) << line;
-    EXPECT_EQ(archives.Read("\\secret.xml"), "outside");
-    EXPECT_EQ(Unpack(WithGoodEntry()), UnpackResult::WriteFailed) << "nothing goes in over it";
-  }
+  game.WriteFile("\\velmora-unpack~\\journal", "F\tprofile\\icons.xml\t..\\..\\secret.xml\t0\n");
+  EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Refused);
+  EXPECT_EQ(archives.Read("\\secret.xml"), "outside");
+  EXPECT_EQ(Unpack(WithGoodEntry()), UnpackResult::WriteFailed) << "nothing goes in over it";
   NativeFileSystem().DeleteTree(game.Join("\\velmora-unpack~"));
   EXPECT_EQ(Snapshot(game.path()), before);
 }
