@@ -1,6 +1,6 @@
 // The plug-in catalogue: the 21 built-in plug-ins in five categories, fixed at
 // build time. Nothing of it is stored or downloaded; whether an entry is installed
-// is read from the game root each time (catalogue/InstalledTest.h).
+// is read from the game root each time (catalogue/InstalledState.h).
 #pragma once
 
 #include <cstdint>

@@ -84,7 +84,7 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
   const std::string gameRoot = ReadGameRoot(fs, programDir);
   UnpackResult result = UnpackResult::NoArchive;
   if (IsGameRoot(fs, gameRoot)) {
-    ZipUnit zip(fs);
+    ArchiveUnpacker zip(fs);
     // Every path a plug-in uses lies below "\profile\": an archive that would put
     // anything beside the game's own files (its executable, a DLL) is refused.
     zip.SetOnlyBelow("profile");
@@ -120,7 +120,7 @@ RecoveryResult RecoverInterruptedInstall(FileSystem& fs, const std::string& prog
                                          EventLog& log) {
   const std::string gameRoot = ValidGameRoot(fs, programDir);
   if (gameRoot.empty()) return RecoveryResult::NothingToDo;
-  RecoveryResult r = ZipUnit(fs).RecoverInterrupted(gameRoot);
+  RecoveryResult r = ArchiveUnpacker(fs).RecoverInterrupted(gameRoot);
   if (r == RecoveryResult::Undone) log.Write("interrupted install undone in " + gameRoot);
   if (r == RecoveryResult::Blocked) log.Write("interrupted install cannot be undone yet in " + gameRoot);
   return r;

@@ -14,7 +14,7 @@
 #include "net/ArchiveDownloader.h"
 #include "net/DownloadView.h"
 #include "platform/FileSystem.h"
-#include "zip/ZipUnit.h"
+#include "zip/ArchiveUnpacker.h"
 
 namespace velmora {
 

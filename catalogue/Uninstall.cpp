@@ -1,7 +1,7 @@
 #include "catalogue/Uninstall.h"
 
 #include "app/Settings.h"
-#include "catalogue/InstalledTest.h"
+#include "catalogue/InstalledState.h"
 
 namespace velmora {
 namespace {

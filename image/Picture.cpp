@@ -49,7 +49,7 @@ std::optional<PictureSize> PictureSizeOf(std::string_view bytes) {
   return std::nullopt;
 }
 
-Picture ScaledDown(const Picture& source, int width, int height) {
+Picture Resized(const Picture& source, int width, int height) {
   const auto sw = static_cast<size_t>(source.width), sh = static_cast<size_t>(source.height);
   if (source.width < 1 || source.height < 1 || source.bgra.size() != sw * sh * 4 || width < 1 ||
       height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) {
@@ -106,7 +106,7 @@ std::optional<Picture> PictureForSize(std::string_view oneX, std::string_view tw
   const bool fits = width <= size->width && height <= size->height;
   std::optional<Picture> picture = DecodePicture(fits || twoX.empty() ? oneX : twoX);
   if (!picture) return std::nullopt;
-  Picture scaled = ScaledDown(*picture, width, height);
+  Picture scaled = Resized(*picture, width, height);
   if (scaled.bgra.empty()) return std::nullopt;
   return scaled;
 }

@@ -43,7 +43,7 @@ std::optional<PictureSize> PictureSizeOf(std::string_view bytes);
 // to a whole number of rows per frame keeps every frame apart: no target row
 // straddles two frames. Enlarging works too, but blockily. An empty picture for an empty source
 // or a target size outside 1..kMaxPictureSide.
-Picture ScaledDown(const Picture& source, int width, int height);
+Picture Resized(const Picture& source, int width, int height);
 
 // The picture for a target size from a picture (oneX) and its version drawn at
 // twice the size (twoX, may be empty): the 1x when the target is no larger than

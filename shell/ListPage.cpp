@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/WindowDefs.h"
-#include "catalogue/InstalledTest.h"
+#include "catalogue/InstalledState.h"
 #include "platform/win32/PictureBitmap.h"
 #include "platform/win32/WinText.h"
 #include "shell/AppServices.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/WindowDefs.h"
-#include "catalogue/InstalledTest.h"
+#include "catalogue/InstalledState.h"
 #include "catalogue/Uninstall.h"
 #include "platform/win32/MessageBox.h"
 #include "platform/win32/Process.h"

@@ -13,7 +13,7 @@
 
 #include "platform/FileSystem.h"
 #include "zip/ZipReader.h"
-#include "zip/ZipUnit.h"
+#include "zip/ArchiveUnpacker.h"
 
 namespace velmora {
 

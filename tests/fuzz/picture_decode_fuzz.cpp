@@ -24,7 +24,7 @@ void Check(const std::optional<velmora::Picture>& p, std::string_view bytes, boo
     Require(!p->hasAlpha);
     for (size_t i = 3; i < p->bgra.size(); i += 4) Require(p->bgra[i] == 255);
   }
-  velmora::Picture small = velmora::ScaledDown(*p, 7, 5);
+  velmora::Picture small = velmora::Resized(*p, 7, 5);
   Require(small.width == 7 && small.height == 5 && small.bgra.size() == 7 * 5 * 4);
 }
 

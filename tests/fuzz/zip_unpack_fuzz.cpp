@@ -11,7 +11,7 @@
 
 #include "support/FaultyFileSystem.h"
 #include "zip/EntryName.h"
-#include "zip/ZipUnit.h"
+#include "zip/ArchiveUnpacker.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A small disk, so stated sizes that are absurd are refused before inflating.
   static velmora::testing::SmallDisk disk(8u << 20);
   const std::string target = Root() + "/target";
-  velmora::ZipUnit unit(disk);
+  velmora::ArchiveUnpacker unit(disk);
   int events = 0;
   unit.SetProgressHandler([&events](const velmora::UnpackProgress& p) {
     Require(p.done >= 1 && p.done <= p.total && p.percent >= 0 && p.percent <= 100);

@@ -103,7 +103,7 @@ TEST(Pictures, TheSizeForTheScreenComesFromTheNearestVersion) {
   EXPECT_EQ(at200->bgra, DecodePng(icon2)->bgra);
   std::optional<Picture> at150 = PictureForSize(icon, icon2, 53, 53);
   ASSERT_TRUE(at150);
-  EXPECT_EQ(at150->bgra, ScaledDown(*DecodePng(icon2), 53, 53).bgra);
+  EXPECT_EQ(at150->bgra, Resized(*DecodePng(icon2), 53, 53).bgra);
   EXPECT_EQ(PictureForSize(icon, "", 53, 53)->width, 53);  // no 2x: the 1x, enlarged
 
   // 150% for the face strip: each 23-high state becomes 35 high, keeping to itself.
@@ -203,14 +203,14 @@ TEST(Pictures, AreaScalingIsExactAndPremultiplied) {
   // 2x -> 1x: each pixel the average of its 2 x 2 block.
   Picture two = Solid(4, 2, {{0, 0, 0, 255}, {100, 0, 0, 255}, {10, 20, 30, 255}, {10, 20, 30, 255},
                              {200, 0, 0, 255}, {101, 0, 0, 255}, {10, 20, 30, 255}, {14, 24, 34, 255}});
-  Picture one = ScaledDown(two, 2, 1);
+  Picture one = Resized(two, 2, 1);
   ASSERT_EQ(one.bgra.size(), 8u);
   EXPECT_EQ(At(one, 0, 0), (Px{100, 0, 0, 255}));  // 401 / 4 rounds to 100
   EXPECT_EQ(At(one, 1, 0), (Px{11, 21, 31, 255}));
 
   // 4 -> 3 (2x -> 1.5x): weights 3:1, 2:2, 1:3 in thirds of a pixel.
   Picture row = Solid(4, 1, {{0, 0, 0, 255}, {120, 0, 0, 255}, {240, 0, 0, 255}, {60, 0, 0, 0}});
-  Picture three = ScaledDown(row, 3, 1);
+  Picture three = Resized(row, 3, 1);
   EXPECT_EQ(At(three, 0, 0), (Px{30, 0, 0, 255}));   // (3*0 + 1*120) / 4
   EXPECT_EQ(At(three, 1, 0), (Px{180, 0, 0, 255}));  // (2*120 + 2*240) / 4
   // A transparent pixel lends no colour, only transparency: 1*240 at alpha 255,
@@ -219,14 +219,14 @@ TEST(Pictures, AreaScalingIsExactAndPremultiplied) {
 
   // Half-transparent next to clear: the colour stays, the alpha halves.
   Picture edge = Solid(2, 1, {{0, 0, 200, 128}, {255, 255, 255, 0}});
-  EXPECT_EQ(At(ScaledDown(edge, 1, 1), 0, 0), (Px{0, 0, 200, 64}));
+  EXPECT_EQ(At(Resized(edge, 1, 1), 0, 0), (Px{0, 0, 200, 64}));
 
   // Sizes the scaler refuses.
-  EXPECT_TRUE(ScaledDown(edge, 0, 1).bgra.empty());
-  EXPECT_TRUE(ScaledDown(Picture{}, 1, 1).bgra.empty());
+  EXPECT_TRUE(Resized(edge, 0, 1).bgra.empty());
+  EXPECT_TRUE(Resized(Picture{}, 1, 1).bgra.empty());
   Picture lying = edge;
   lying.height = 2;  // says more pixels than it holds
-  EXPECT_TRUE(ScaledDown(lying, 1, 1).bgra.empty());
+  EXPECT_TRUE(Resized(lying, 1, 1).bgra.empty());
 
 }
 

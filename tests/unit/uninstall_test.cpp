@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "app/Settings.h"
-#include "catalogue/InstalledTest.h"
+#include "catalogue/InstalledState.h"
 #include "catalogue/Uninstall.h"
 #include "support/FaultyFileSystem.h"
 #include "support/FolderLink.h"

@@ -18,7 +18,7 @@ EXE = os.path.join(BIN, "tests", "e2e", "coretests", "velmora_core_tests_win.exe
 # program cannot make a folder link at all.
 NO_FOLDER_LINKS = "Wine 8 cannot make junctions or directory symbolic links"
 WINE_CANNOT = {
-    "ZipUnitTest.LinkInsideTheTargetIsNotFollowed": NO_FOLDER_LINKS,
+    "UnpackerTest.LinkInsideTheTargetIsNotFollowed": NO_FOLDER_LINKS,
     "InstallTest.LinkedFolderInTheGameRootIsToldAndNotWrittenThrough": NO_FOLDER_LINKS,
     "UninstallTest.LinkInsideARemovedFolderIsRemovedAsALink": NO_FOLDER_LINKS,
     "UninstallTest.LinkAtTheProbePathItselfIsRemovedNotItsTarget": NO_FOLDER_LINKS,

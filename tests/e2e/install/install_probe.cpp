@@ -16,7 +16,7 @@
 #include "support/FakeDownloader.h"
 #include "support/RecordingViews.h"
 #include "support/ZipWriter.h"
-#include "zip/ZipUnit.h"
+#include "zip/ArchiveUnpacker.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::string archive = program + "\\first.zip";
   fs.WriteFileAtomic(archive, first.Build());
 
-  ZipUnit zip(fs);
+  ArchiveUnpacker zip(fs);
   UnpackResult r = zip.Unpack(archive, game);
   size_t deepLength = Wide(game + deepFile).size();
   Report("long-path", r == UnpackResult::Done && Content(game + deepFile) == std::string(200000, 's') &&

@@ -1,4 +1,4 @@
-#include "catalogue/InstalledTest.h"
+#include "catalogue/InstalledState.h"
 
 #include "app/Settings.h"
 

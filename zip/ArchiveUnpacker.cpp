@@ -1,4 +1,4 @@
-#include "zip/ZipUnit.h"
+#include "zip/ArchiveUnpacker.h"
 
 #include <algorithm>
 #include <map>
@@ -53,7 +53,7 @@ std::vector<std::string> FoldersOf(const std::vector<PlannedEntry>& plan) {
 
 class Unpacking {
  public:
-  Unpacking(FileSystem& fs, const std::string& target, const ZipUnit::ProgressHandler& onProgress,
+  Unpacking(FileSystem& fs, const std::string& target, const ArchiveUnpacker::ProgressHandler& onProgress,
             const std::string& onlyBelow)
       : fs_(fs),
         target_(target),
@@ -269,7 +269,7 @@ class Unpacking {
 
   FileSystem& fs_;
   const std::string& target_;
-  const ZipUnit::ProgressHandler& onProgress_;
+  const ArchiveUnpacker::ProgressHandler& onProgress_;
   const std::string& onlyBelow_;
   const std::string staging_;
   std::string_view archive_;
@@ -285,7 +285,7 @@ class Unpacking {
 
 }  // namespace
 
-UnpackResult ZipUnit::Unpack(const std::string& archivePath, const std::string& targetFolder) {
+UnpackResult ArchiveUnpacker::Unpack(const std::string& archivePath, const std::string& targetFolder) {
   if (archivePath.empty() || targetFolder.empty()) return UnpackResult::NoArchive;
   if (fs_.Kind(archivePath) != PathKind::File) return UnpackResult::NoArchive;
   std::string archive;
@@ -293,12 +293,12 @@ UnpackResult ZipUnit::Unpack(const std::string& archivePath, const std::string& 
   return UnpackBytes(archive, targetFolder);
 }
 
-UnpackResult ZipUnit::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
+UnpackResult ArchiveUnpacker::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
   if (targetFolder.empty()) return UnpackResult::NoArchive;
   return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Run(archive);
 }
 
-RecoveryResult ZipUnit::RecoverInterrupted(const std::string& targetFolder) {
+RecoveryResult ArchiveUnpacker::RecoverInterrupted(const std::string& targetFolder) {
   if (targetFolder.empty()) return RecoveryResult::NothingToDo;
   return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Recover();
 }

@@ -1,4 +1,5 @@
-// The zip unit ZIP压缩1 of a plug-in page: unpacks an archive into a folder.
+// What the zip unit ZIP压缩1 of a plug-in page does: unpacks an archive into a
+// folder. (The window definitions know ZIP压缩1 as a unit kind; this is its engine.)
 //
 // All or nothing: every entry is checked before anything is written, the data is
 // staged in a folder below the target (same volume, so placing is a rename) and
@@ -46,12 +47,12 @@ struct UnpackProgress {
   int percent = 0;
 };
 
-class ZipUnit {
+class ArchiveUnpacker {
  public:
   // Raised after each entry; returning false stops the unpacking (nothing changes).
   using ProgressHandler = std::function<bool(const UnpackProgress&)>;
 
-  explicit ZipUnit(FileSystem& fs) : fs_(fs) {}
+  explicit ArchiveUnpacker(FileSystem& fs) : fs_(fs) {}
   void SetProgressHandler(ProgressHandler handler) { onProgress_ = std::move(handler); }
   // Every entry must lie below this folder of the target (compared ignoring
   // ASCII case); an archive with any entry elsewhere is refused whole as Hostile.

@@ -11,7 +11,7 @@
 #include "support/ZipWriter.h"
 #include "zip/Journal.h"
 #include "zip/Staging.h"
-#include "zip/ZipUnit.h"
+#include "zip/ArchiveUnpacker.h"
 
 namespace velmora {
 namespace {
@@ -36,9 +36,9 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return tree;
 }
 
-class ZipUnitTest : public ::testing::Test {
+class UnpackerTest : public ::testing::Test {
  protected:
-  ZipUnitTest() {
+  UnpackerTest() {
     game.WriteFile("\\WorldOfWarships.exe", "game");
     game.WriteFile("\\profile\\icons.xml", "old icons");
     game.WriteFile("\\profile\\gui\\battle_stats.xml", "old stats");
@@ -46,7 +46,7 @@ class ZipUnitTest : public ::testing::Test {
 
   UnpackResult Unpack(const ZipWriter& zip, FileSystem& fs = NativeFileSystem()) {
     archives.WriteFile("\\p.zip", zip.Build());
-    ZipUnit unit(fs);
+    ArchiveUnpacker unit(fs);
     unit.SetProgressHandler([this](const UnpackProgress& p) {
       events.push_back(p);
       return events.size() != stopAfter;
@@ -66,7 +66,7 @@ class ZipUnitTest : public ::testing::Test {
   size_t stopAfter = 0;
 };
 
-TEST_F(ZipUnitTest, UnpacksNestedFoldersAndReplacesFiles) {
+TEST_F(UnpackerTest, UnpacksNestedFoldersAndReplacesFiles) {
   ZipWriter zip;
   zip.Add("profile/");
   zip.Add("profile/gui/flash/battle_stats.swf", std::string(100000, 's'));
@@ -83,7 +83,7 @@ TEST_F(ZipUnitTest, UnpacksNestedFoldersAndReplacesFiles) {
   EXPECT_FALSE(game.Exists("\\velmora-unpack~"));
 }
 
-TEST_F(ZipUnitTest, ReplacesReadOnlyFilesAndSetsArchiveTimes) {
+TEST_F(UnpackerTest, ReplacesReadOnlyFilesAndSetsArchiveTimes) {
   NativeFileSystem().SetReadOnly(game.Join("\\profile\\icons.xml"), true);
   ZipWriter zip;
   LocalTime stamp{2019, 5, 6, 7, 8, 10};
@@ -102,7 +102,7 @@ TEST_F(ZipUnitTest, ReplacesReadOnlyFilesAndSetsArchiveTimes) {
   EXPECT_EQ(t2->second, 58);
 }
 
-TEST_F(ZipUnitTest, NamesInGbkUtf8AndUnicodeField) {
+TEST_F(UnpackerTest, NamesInGbkUtf8AndUnicodeField) {
   std::string gbk;
   ASSERT_TRUE(Utf8ToGb18030("profile/texts/舰名.mo", gbk));
   ZipWriter zip;
@@ -116,7 +116,7 @@ TEST_F(ZipUnitTest, NamesInGbkUtf8AndUnicodeField) {
   EXPECT_FALSE(game.Exists("\\profile\\x.swf"));
 }
 
-TEST_F(ZipUnitTest, RaisesProgressAfterEachEntryAndStopsWhenAsked) {
+TEST_F(UnpackerTest, RaisesProgressAfterEachEntryAndStopsWhenAsked) {
   ZipWriter zip;
   zip.Add("profile/a.xml", "a");
   zip.Add("profile/b/");
@@ -140,8 +140,8 @@ TEST_F(ZipUnitTest, RaisesProgressAfterEachEntryAndStopsWhenAsked) {
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
-TEST_F(ZipUnitTest, WritesNothingWithoutArchiveOrPaths) {
-  ZipUnit unit(NativeFileSystem());
+TEST_F(UnpackerTest, WritesNothingWithoutArchiveOrPaths) {
+  ArchiveUnpacker unit(NativeFileSystem());
   std::string missingTarget = game.Join("\\sub");
   EXPECT_EQ(unit.Unpack(archives.Join("\\none.zip"), missingTarget), UnpackResult::NoArchive);
   archives.WriteFile("\\p.zip", WithGoodEntry().Build());
@@ -156,7 +156,7 @@ TEST_F(ZipUnitTest, WritesNothingWithoutArchiveOrPaths) {
   EXPECT_EQ(game.Read("\\new\\root\\profile\\icons.xml"), "new icons");
 }
 
-TEST_F(ZipUnitTest, HostileEntriesChangeNothing) {
+TEST_F(UnpackerTest, HostileEntriesChangeNothing) {
   auto before = Snapshot(game.path());
   auto outsideBefore = Snapshot(archives.path());
   for (const char* name : {"../escaped.txt", "profile/../../escaped.txt", "/tmp/velmora-escaped", "C:\\escaped",
@@ -175,7 +175,7 @@ TEST_F(ZipUnitTest, HostileEntriesChangeNothing) {
   EXPECT_EQ(Snapshot(archives.path()).size(), outsideBefore.size() + 1);  // only p.zip
 }
 
-TEST_F(ZipUnitTest, ParentSpelledInAnotherCaseLeavesNothingBehindOnFailure) {
+TEST_F(UnpackerTest, ParentSpelledInAnotherCaseLeavesNothingBehindOnFailure) {
   // Windows folds the spellings into one folder; a file system that keeps them
   // apart makes the last file fail, and then no folder made on the way may stay.
   auto before = Snapshot(game.path());
@@ -192,7 +192,7 @@ TEST_F(ZipUnitTest, ParentSpelledInAnotherCaseLeavesNothingBehindOnFailure) {
   }
 }
 
-TEST_F(ZipUnitTest, LinkInsideTheTargetIsNotFollowed) {
+TEST_F(UnpackerTest, LinkInsideTheTargetIsNotFollowed) {
   TempDir outside;
   outside.WriteFile("\\keep.txt", "keep");
   testing::MakeFolderLink(outside.path(), game.path() + "/profile/gui/flash");
@@ -203,11 +203,11 @@ TEST_F(ZipUnitTest, LinkInsideTheTargetIsNotFollowed) {
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons");
 }
 
-TEST_F(ZipUnitTest, CorruptArchivesChangeNothing) {
+TEST_F(UnpackerTest, CorruptArchivesChangeNothing) {
   auto before = Snapshot(game.path());
   auto expectUnchanged = [&](const std::string& bytes, const char* what) {
     archives.WriteFile("\\p.zip", bytes);
-    ZipUnit unit(NativeFileSystem());
+    ArchiveUnpacker unit(NativeFileSystem());
     EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), game.path()), UnpackResult::Corrupt) << what;
     EXPECT_EQ(Snapshot(game.path()), before) << what;
   };
@@ -245,7 +245,7 @@ TEST_F(ZipUnitTest, CorruptArchivesChangeNothing) {
   expectUnchanged(conflict.Build(), "a file and a folder of one name");
 }
 
-TEST_F(ZipUnitTest, EntriesLargerThanTheFreeSpaceFailCleanly) {
+TEST_F(UnpackerTest, EntriesLargerThanTheFreeSpaceFailCleanly) {
   auto before = Snapshot(game.path());
   testing::SmallDisk disk(1 << 20);
   ZipWriter bomb = WithGoodEntry();
@@ -263,7 +263,7 @@ TEST_F(ZipUnitTest, EntriesLargerThanTheFreeSpaceFailCleanly) {
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
-TEST_F(ZipUnitTest, FileHeldOpenLeavesEveryFileAsItWas) {
+TEST_F(UnpackerTest, FileHeldOpenLeavesEveryFileAsItWas) {
   auto before = Snapshot(game.path());
   FaultyFileSystem fs;
   fs.lockedPaths.insert(game.path() + "\\profile\\gui\\battle_stats.xml");
@@ -276,7 +276,7 @@ TEST_F(ZipUnitTest, FileHeldOpenLeavesEveryFileAsItWas) {
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
-TEST_F(ZipUnitTest, RepeatedEntryTheLastWinsAndAFailureRestoresTheFirstOriginal) {
+TEST_F(UnpackerTest, RepeatedEntryTheLastWinsAndAFailureRestoresTheFirstOriginal) {
   ZipWriter twice;
   twice.Add("profile/icons.xml", "one");
   twice.Add("profile\\icons.xml", "two");
@@ -292,7 +292,7 @@ TEST_F(ZipUnitTest, RepeatedEntryTheLastWinsAndAFailureRestoresTheFirstOriginal)
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
-TEST_F(ZipUnitTest, CleansUpTheStagingLeftByACrash) {
+TEST_F(UnpackerTest, CleansUpTheStagingLeftByACrash) {
   game.WriteFile("\\velmora-unpack~\\0", "half written");
   ZipWriter zip = WithGoodEntry();
   ASSERT_EQ(Unpack(zip), UnpackResult::Done);
@@ -312,7 +312,7 @@ class CrashingFileSystem : public FaultyFileSystem {
   }
 };
 
-TEST_F(ZipUnitTest, NextUnpackingUndoesACommitCutShortByACrash) {
+TEST_F(UnpackerTest, NextUnpackingUndoesACommitCutShortByACrash) {
   const auto before = Snapshot(game.path());
   ZipWriter plugin;
   plugin.Add("profile/icons.xml", "new icons");                // replaces a file
@@ -322,12 +322,12 @@ TEST_F(ZipUnitTest, NextUnpackingUndoesACommitCutShortByACrash) {
     archives.WriteFile("\\p.zip", plugin.Build());
     CrashingFileSystem crashing;
     crashing.movesLeft = moves;
-    ZipUnit unit(crashing);
+    ArchiveUnpacker unit(crashing);
     EXPECT_THROW(unit.Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash)
         << moves;
     if (moves % 2 == 0) {
       // The program's next start puts the game folder back as it was.
-      EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Undone);
+      EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Undone);
       EXPECT_EQ(Snapshot(game.path()), before) << "after a crash at move " << moves;
       continue;
     }
@@ -340,7 +340,7 @@ TEST_F(ZipUnitTest, NextUnpackingUndoesACommitCutShortByACrash) {
     EXPECT_EQ(after, before) << "after a crash at move " << moves;
     ASSERT_TRUE(NativeFileSystem().RemoveFile(game.Join("\\profile\\other.xml")));
   }
-  EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::NothingToDo);
+  EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::NothingToDo);
 }
 
 // A commit whose last move fails, and a rollback whose restore of chosen
@@ -358,7 +358,7 @@ class FlakyMoves : public FaultyFileSystem {
   }
 };
 
-TEST_F(ZipUnitTest, ARestoreThatFailsLosesNoOriginalAndTheNextStartFinishesIt) {
+TEST_F(UnpackerTest, ARestoreThatFailsLosesNoOriginalAndTheNextStartFinishesIt) {
   const auto before = Snapshot(game.path());
   ZipWriter plugin;
   plugin.Add("profile/icons.xml", "new icons");                // replaces a file: backup b0
@@ -378,7 +378,7 @@ TEST_F(ZipUnitTest, ARestoreThatFailsLosesNoOriginalAndTheNextStartFinishesIt) {
       EXPECT_EQ(game.Read(where), originals[i].second) << originals[i].first;
     }
     EXPECT_TRUE(game.Exists("\\velmora-unpack~\\journal"));
-    EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Undone);
+    EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Undone);
     EXPECT_EQ(Snapshot(game.path()), before) << "after stuck " << *backups.begin();
   }
 }
@@ -400,28 +400,28 @@ TEST(Journal, ReadsBackWhatItWroteAndNoNameThatLeavesItsFolder) {
   }
 }
 
-TEST_F(ZipUnitTest, AJournalWhoseNamesLeaveTheirFoldersIsNeverActedOn) {
+TEST_F(UnpackerTest, AJournalWhoseNamesLeaveTheirFoldersIsNeverActedOn) {
   archives.WriteFile("\\secret.xml", "outside");
   const auto before = Snapshot(game.path());
   game.WriteFile("\\velmora-unpack~\\journal", "F\tprofile\\icons.xml\t..\\..\\secret.xml\t0\n");
-  EXPECT_EQ(ZipUnit(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Refused);
+  EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Refused);
   EXPECT_EQ(archives.Read("\\secret.xml"), "outside");
   EXPECT_EQ(Unpack(WithGoodEntry()), UnpackResult::WriteFailed) << "nothing goes in over it";
   NativeFileSystem().DeleteTree(game.Join("\\velmora-unpack~"));
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
-TEST_F(ZipUnitTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
+TEST_F(UnpackerTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
   ZipWriter plugin;
   plugin.Add("profile/icons.xml", "new icons");
   archives.WriteFile("\\p.zip", plugin.Build());
   CrashingFileSystem crashing;
   crashing.movesLeft = 1;  // the original moved aside, the crash before the new one lands
-  EXPECT_THROW(ZipUnit(crashing).Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash);
+  EXPECT_THROW(ArchiveUnpacker(crashing).Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash);
   // The game now holds the file's place open: the original cannot go back yet.
   FaultyFileSystem gameRunning;
   gameRunning.lockedPaths.insert(game.path() + "\\profile\\icons.xml");
-  EXPECT_EQ(ZipUnit(gameRunning).RecoverInterrupted(game.path()), RecoveryResult::Blocked);
+  EXPECT_EQ(ArchiveUnpacker(gameRunning).RecoverInterrupted(game.path()), RecoveryResult::Blocked);
   EXPECT_EQ(Unpack(WithGoodEntry(), gameRunning), UnpackResult::InUse);
   EXPECT_TRUE(game.Exists("\\velmora-unpack~")) << "the backup of the original is kept";
   ZipWriter later;
