@@ -207,8 +207,9 @@ HttpDownloader::Step HttpDownloader::Attempt(const std::string& object, uint64_t
   if (!connection) return Fail(DownloadOutcome::ConnectFailed, api_.GetLastError());
   // Never from the system cache: a cached copy and a range of the live file do not
   // mix. The archive is not written to the cache either, it is ours to keep.
+  // A redirect is a failed download: an archive comes from the tool server only.
   const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagKeepConnection |
-                          wi::kFlagNoUi;
+                          wi::kFlagNoUi | wi::kFlagNoAutoRedirect;
   InternetHandle request(api_, api_.HttpOpenRequestA(connection.Get(), "GET", object.c_str(),
                                                      "HTTP/1.1", nullptr, nullptr, flags, 0));
   if (!request) return Fail(DownloadOutcome::ConnectFailed, api_.GetLastError());

@@ -94,7 +94,9 @@ FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchC
   if (!connection) return fail(FetchOutcome::ConnectFailed, api.GetLastError());
   // Always from the server: a cached page could hide a newer version, and a new
   // program is not the cache's to keep.
-  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi;
+  wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi;
+  if (request.secure) flags |= wi::kFlagSecure;
+  if (!request.followRedirects) flags |= wi::kFlagNoAutoRedirect;
   wi::HINTERNET req = handles.Hold(api.HttpOpenRequestA(connection, "GET", request.object.c_str(),
                                                         "HTTP/1.1", nullptr, nullptr, flags, 0));
   if (!req) return fail(FetchOutcome::ConnectFailed, api.GetLastError());

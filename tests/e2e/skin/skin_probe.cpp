@@ -79,7 +79,10 @@ class CountingImports : public pe::ImportResolver {
   int loaded = 0, released = 0;
   void* LoadModule(const char* name) override {
     if (refuse == name) return nullptr;
-    void* m = win32::SystemImports().LoadModule(name);
+    // The test's own provider DLL lies beside the probe, outside the system folder.
+    void* m = std::string(name) != "skin_provider.dll"
+                  ? win32::SystemImports().LoadModule(name)
+                  : LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR);
     loaded += m != nullptr;
     return m;
   }
@@ -383,6 +386,10 @@ int wmain() {
   Report("many-exports", ManyExports());
   Report("attach-refused", AttachRefused());
   Report("import-missing", ImportMissing());
+  // The program's resolver takes a library from the system folder only, never
+  // the one lying beside the program.
+  Report("imports-from-system-folder",
+         win32::SystemImports().LoadModule("skin_provider.dll") ? "loaded from beside the probe" : "");
   Report("bad-images", BadImages());
   return failures == 0 ? 0 : 1;
 }
