@@ -230,7 +230,8 @@ void FeaturesAtPreferredBase() {
   Bytes dll = ReadDll("case_features.dll");
   const pe::ImageInfo info = Describe(dll);
   ClearEvents();
-  auto lib = MemoryLibrary::Load(dll);
+  CountingImports imports;  // skin_provider.dll from beside the probe
+  auto lib = MemoryLibrary::Load(dll, win32::SystemPages(), imports);
   if (!lib) return Report("preferred-base", "not loaded");
   Report("preferred-base", reinterpret_cast<std::uint64_t>(lib->Base()) == info.imageBase ? "" : "placed elsewhere");
   const std::string attached = Events();
@@ -251,7 +252,8 @@ void FeaturesRelocated() {
   Occupied taken(info.imageBase, info.sizeOfImage);
   if (!taken.Held()) return Report("forced-relocation", "could not occupy the preferred base");
   ClearEvents();
-  auto lib = MemoryLibrary::Load(dll);
+  CountingImports imports;  // skin_provider.dll from beside the probe
+  auto lib = MemoryLibrary::Load(dll, win32::SystemPages(), imports);
   if (!lib) return Report("forced-relocation", "not loaded");
   if (reinterpret_cast<std::uint64_t>(lib->Base()) == info.imageBase) return Report("forced-relocation", "not moved");
   const std::string attached = Events();
