@@ -6,7 +6,8 @@ the system's explorer (C:\\windows\\explorer.exe); the hand cursor shows over th
 preview only. An explorer.exe and a wininet.dll planted beside velmora.exe never
 run, through the start, the preview's click and the install. Screenshots of
 every list page and of a plug-in page mid-download, at 100 % and 150 % DPI, for
-the README."""
+the README. The signed sample release of run.sh --with-update is stored and
+offered."""
 import contextlib
 import io
 import os
@@ -149,6 +150,21 @@ def scenario(wine):
 
         for dpi in (96, 144):
             tour(wine, world, dpi, servers)
+
+    # The update road of run.sh --with-update: the sample release, signed with
+    # the build's throw-away key, is checked, stored and offered.
+    release = demo.sample_release(BIN, config)
+    with demo.servers(world, config, release=release):
+        app = wine.start_velmora(world["program"])
+        ui = wine.driver()
+        ui.expect_message("检测到版本已更新,是否升级到最新版本？", button="yes")
+        ui.wait_window("update")
+        ui.expect_message("新版本已经下载完成，感谢您的支持！", ms=60000)
+        ui.expect_message("是否立即启动新版本？", button="no")
+        with open(os.path.join(world["program"], release["name"]), "rb") as f:
+            check(f.read() == release["exe"], "the sample release is stored byte-identical")
+        ui.close("main")
+        wine.wait_exit(app)
 
 
 if __name__ == "__main__":
