@@ -20,7 +20,7 @@ struct ReleaseKey {
   std::array<uint8_t, 32> key{};
 };
 
-// The key as minisign prints it ("RWQ..." , the second line of minisign.pub), or
+// The key as minisign prints it ("RW...", the second line of minisign.pub), or
 // the whole minisign.pub; nothing when it is not an Ed25519 minisign key.
 std::optional<ReleaseKey> ParseReleaseKey(std::string_view text);
 
