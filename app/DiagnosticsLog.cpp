@@ -38,8 +38,16 @@ DiagnosticsLog::DiagnosticsLog(FileSystem& fs, std::string path, Clock clock, ui
     : fs_(fs), path_(std::move(path)), clock_(std::move(clock)), cap_(capBytes) {}
 
 void DiagnosticsLog::Write(std::string_view event) {
+  bool cut = false;
+  if (event.size() > kMaxEventBytes) {
+    size_t end = kMaxEventBytes;
+    while (end > 0 && (static_cast<unsigned char>(event[end]) & 0xC0) == 0x80) --end;  // a UTF-8 trail byte
+    event = event.substr(0, end);
+    cut = true;
+  }
   std::string line = clock_() + " ";
   for (char c : event) line += (c == '\r' || c == '\n') ? ' ' : c;
+  if (cut) line += kCutMark;
   line += "\r\n";
   std::lock_guard<std::mutex> lock(mutex_);
   if (holding_) {
@@ -72,10 +80,14 @@ void DiagnosticsLog::Append(const std::string& lines) {
 void DiagnosticsLog::DropOldestHalf() {
   std::string bytes;
   if (!fs_.ReadFile(path_, bytes)) return;
-  // Keep the newer half, from the first whole line in it.
+  // Keep the newer half, from the first whole line in it; when the newest line
+  // alone is longer than that, from its start, so it never takes the log with it.
   size_t from = bytes.size() - static_cast<size_t>(cap_ / 2);
   size_t lineStart = bytes.find('\n', from);
-  lineStart = lineStart == std::string::npos ? bytes.size() : lineStart + 1;
+  if (lineStart == std::string::npos || lineStart + 1 == bytes.size()) {
+    lineStart = from == 0 ? std::string::npos : bytes.rfind('\n', from - 1);
+  }
+  lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
   fs_.WriteFileAtomic(path_, std::string_view(bytes).substr(lineStart));
 }
 

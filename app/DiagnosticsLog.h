@@ -34,6 +34,10 @@ class DiagnosticsLog final : public EventLog {
  public:
   using Clock = std::function<std::string()>;
   static constexpr uint64_t kDefaultCap = 256 * 1024;
+  // An event longer than this is cut (at a character start) and ends in kCutMark,
+  // so that no line from the network can push the others out.
+  static constexpr size_t kMaxEventBytes = 1024;
+  static constexpr std::string_view kCutMark = " [...]";
 
   DiagnosticsLog(FileSystem& fs, std::string path, Clock clock = LocalTimeStamp,
                  uint64_t capBytes = kDefaultCap);

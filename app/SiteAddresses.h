@@ -14,4 +14,10 @@ std::string HttpAddress(std::string_view host, unsigned short port, std::string_
 
 std::string NewsAddress();
 
+// Where an address the news page is asked to go to belongs: the maker's site
+// (http, this build's host and port), "about:blank", any other http or
+// https address, or anything else (file:, javascript:, ...).
+enum class NewsLink { OnSite, Blank, Elsewhere, Refused };
+NewsLink ClassifyNewsLink(std::string_view url, std::string_view siteHost, unsigned short sitePort);
+
 }  // namespace velmora

@@ -7,9 +7,13 @@ without internet, on 127.0.0.1 only.
 - the maker's web site with the news page and the announcement page, and a forum
   stand-in with one page per thread;
 - a sample game folder with a stand-in WorldOfWarships.exe (a small window
-  saying the game started), and a program folder whose config.ini names it.
+  saying the game started), and a program folder whose config.ini names it;
+- with --with-update, a newer sample release on the web site (the stand-in
+  program as "Velmora <next version>.exe"), signed with the demo build's
+  throw-away key (<build>/update-signing/minisign.key) as a maker signs a
+  release, and the announcement page offering it.
 
-    python3 demo/world.py --build build/windows-demo --out build/demo
+    python3 demo/world.py --build build/windows-demo --out build/demo [--with-update]
 
 builds the world, starts the servers on the ports the build points at, runs
 velmora.exe under Wine (WINEPREFIX and DISPLAY from the environment) and stops
@@ -108,11 +112,42 @@ def page(title, body):
             "</body></html>")
 
 
-def announcement(version):
-    """The announcement page: the running version is the newest, so the check shows nothing."""
+def announcement(version, release=None):
+    """The announcement page: the running version is the newest, so the check shows
+    nothing; or, with a release, the release's version, file name and address."""
+    if release is None:
+        return page("Velmora 版本公告",
+                    f"<p>限制：无；</p><p>最新版本：{version}；</p><p>官方版本：{version}；</p>"
+                    "<p>更新说明：【演示用的公告页。<p>【结束】</p>")
     return page("Velmora 版本公告",
-                f"<p>限制：无；</p><p>最新版本：{version}；</p><p>官方版本：{version}；</p>"
-                "<p>更新说明：【演示用的公告页。<p>【结束】</p>")
+                f"<p>限制：无；</p><p>最新版本：{release['version']}；</p>"
+                f"<p>官方版本：{release['version']}；</p><p>文件名：{release['name']}</p>"
+                f"<p>下载地址：{release['address']}【下载地址结束】</p>"
+                "<p>更新说明：【</p><p>1. 演示用的新版本（一个替身程序）。</p>"
+                "<p>2. 下载后先核对维护者的签名，再询问是否启动。</p><p>【结束】</p>")
+
+
+def sample_release(build, config):
+    """A newer release, as the maker publishes one: the exe and its minisign
+    signature with the trusted comment naming version and file name, signed with
+    the demo build's throw-away key."""
+    numbers = config["version"].split(".")
+    version = ".".join(numbers[:-1] + [str(int(numbers[-1]) + 1)])
+    name = f"Velmora {version}.exe"
+    key = os.path.join(build, "update-signing", "minisign.key")
+    if not os.path.exists(key):
+        raise SystemExit(f"no signing key at {key}: configure the windows-demo preset first")
+    exe = os.path.join(build, "tests", "e2e", "fakegame.exe")
+    out = os.path.join(build, "demo-release")
+    os.makedirs(out, exist_ok=True)
+    signature = os.path.join(out, "release.exe.minisig")
+    subprocess.run(["minisign", "-S", "-s", key, "-m", exe, "-x", signature,
+                    "-t", f"velmora-release version={version} file={name}"],
+                   check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    path = f"/1507/down/velmora-{version}.exe"
+    with open(exe, "rb") as f, open(signature, "rb") as s:
+        return {"version": version, "name": name, "path": path, "exe": f.read(), "signature": s.read(),
+                "address": f"http://127.0.0.1:{config['site']}{path}"}
 
 
 NEWS = page("Velmora 资讯", "<p>这是演示用的资讯页：本机的网站服务器在 127.0.0.1 上运行。</p>"
@@ -120,12 +155,16 @@ NEWS = page("Velmora 资讯", "<p>这是演示用的资讯页：本机的网站�
 
 
 @contextlib.contextmanager
-def servers(world, config, rate=None):
-    """The tool server, the web site and the forum stand-in, on the build's ports."""
+def servers(world, config, rate=None, release=None):
+    """The tool server, the web site and the forum stand-in, on the build's ports;
+    the site offers `release` (sample_release()) when given."""
     with ToolServer(world["server"], config["tool"], rate=rate) as tools, \
             ToolServer(None, config["site"]) as site, ToolServer(None, config["forum"]) as forum:
         site.serve(NEWS_PATH, NEWS)
-        site.serve(ANNOUNCEMENT_PATH, announcement(config["version"]))
+        site.serve(ANNOUNCEMENT_PATH, announcement(config["version"], release))
+        if release is not None:
+            site.serve(release["path"], release["exe"], "application/octet-stream")
+            site.serve(release["path"] + ".minisig", release["signature"], "text/plain")
         for entry in world["entries"]:
             forum.serve(f"/thread-{entry['thread']}-1-1.html",
                         page(entry["name"], "<p>演示用的论坛帖子。</p>"))
@@ -136,13 +175,19 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", required=True, help="a windows build whose hosts are 127.0.0.1")
     parser.add_argument("--out", required=True, help="where the world is written (replaced)")
+    parser.add_argument("--with-update", action="store_true",
+                        help="the site offers a newer, signed sample release")
     args = parser.parse_args()
     config = build_config(args.build)
     world = make_world(args.out, args.build, catalogue(args.build))
+    release = sample_release(args.build, config) if args.with_update else None
     print(f"demo: game folder {world['game_windows']}, tool server 127.0.0.1:{config['tool']}, "
           f"web site :{config['site']}, forum :{config['forum']}", flush=True)
     env = dict(os.environ, VELMORA_FAKEGAME_WINDOW="1")
-    with servers(world, config):
+    if release:
+        print(f"demo: the site offers {release['name']}, signed with the build's throw-away key",
+              flush=True)
+    with servers(world, config, release=release):
         code = subprocess.call(["wine", os.path.join(world["program"], "velmora.exe")], env=env,
                                cwd=world["program"])
     print("demo: Velmora ended; the servers are stopped", flush=True)

@@ -178,7 +178,8 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
   spec.port = port_;
   spec.object = t.object;
   spec.headers = RequestHeaders(offset);
-  spec.flags = wi::kFlagKeepConnection;
+  // A redirect is a failed download: an archive comes from the tool server only.
+  spec.flags = wi::kFlagKeepConnection | wi::kFlagNoAutoRedirect;
   spec.connectTimeoutMs = settings_.connectTimeoutMs;
   spec.receiveTimeoutMs = settings_.receiveTimeoutMs;
   const Answer answer = SendRequest(api_, t.handles, spec);

@@ -46,6 +46,9 @@ FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchC
   spec.object = request.object;
   spec.connectTimeoutMs = request.connectTimeoutMs;
   spec.receiveTimeoutMs = request.receiveTimeoutMs;
+  // Only a download whose bytes a signature checks may be sent elsewhere.
+  if (request.secure) spec.flags |= wi::kFlagSecure;
+  if (!request.followRedirects) spec.flags |= wi::kFlagNoAutoRedirect;
   const Answer answer = SendRequest(api, handles, spec);
   if (answer.failure == RequestFailure::ConnectFailed) return fail(FetchOutcome::ConnectFailed, answer.error);
   if (answer.failure == RequestFailure::SendFailed) return fail(FetchOutcome::SendFailed, answer.error);

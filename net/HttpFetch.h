@@ -14,6 +14,7 @@
 namespace velmora {
 
 struct FetchRequest {
+  bool secure = false;  // https
   std::string host;
   uint16_t port = 80;
   std::string object;
@@ -22,6 +23,9 @@ struct FetchRequest {
   uint32_t connectTimeoutMs = 5000;
   uint32_t receiveTimeoutMs = 10000;  // for each wait for the server
   uint32_t deadlineMs = 0;            // for the whole fetch; 0: none
+  // A redirect is followed only where something else vouches for the bytes (a
+  // signature); otherwise a 3xx is an error status.
+  bool followRedirects = false;
 };
 
 enum class FetchOutcome {

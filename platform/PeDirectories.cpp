@@ -39,8 +39,8 @@ std::optional<Export> ParseForwarder(std::string_view text) {
   return e;
 }
 
-std::optional<Export> ExportAt(std::span<const std::uint8_t> image, const ExportTable& table,
-                               std::uint32_t index) {
+std::optional<Export> ExportAt(std::span<const std::uint8_t> image, const ImageInfo& info,
+                               const ExportTable& table, std::uint32_t index) {
   if (index >= table.functionCount) return std::nullopt;
   auto rva = Read32(image, table.functions + std::uint64_t{4} * index);
   if (!rva || *rva == 0 || *rva >= image.size()) return std::nullopt;
@@ -49,6 +49,8 @@ std::optional<Export> ExportAt(std::span<const std::uint8_t> image, const Export
     auto text = CString(image, *rva, kMaxNameLength);
     return text ? ParseForwarder(*text) : std::nullopt;
   }
+  // Anything else is code: an address in data would be run as code by whoever calls it.
+  if (!InExecutableSection(info, *rva)) return std::nullopt;
   Export e;
   e.rva = *rva;
   return e;
@@ -156,7 +158,7 @@ std::optional<ExportTable> ReadExports(std::span<const std::uint8_t> image, cons
   return t;
 }
 
-std::optional<Export> FindExportByName(std::span<const std::uint8_t> image, const ImageInfo&,
+std::optional<Export> FindExportByName(std::span<const std::uint8_t> image, const ImageInfo& info,
                                        const ExportTable& table, std::string_view name) {
   // The linker sorts the name table by byte value, as string_view compares.
   std::uint32_t low = 0, high = table.nameCount;
@@ -169,7 +171,7 @@ std::optional<Export> FindExportByName(std::span<const std::uint8_t> image, cons
     const int order = candidate->compare(name);
     if (order == 0) {
       auto index = Read16(image, table.nameOrdinals + std::uint64_t{2} * mid);
-      return index ? ExportAt(image, table, *index) : std::nullopt;
+      return index ? ExportAt(image, info, table, *index) : std::nullopt;
     }
     if (order < 0) {
       low = mid + 1;
@@ -180,10 +182,10 @@ std::optional<Export> FindExportByName(std::span<const std::uint8_t> image, cons
   return std::nullopt;
 }
 
-std::optional<Export> FindExportByOrdinal(std::span<const std::uint8_t> image, const ImageInfo&,
+std::optional<Export> FindExportByOrdinal(std::span<const std::uint8_t> image, const ImageInfo& info,
                                           const ExportTable& table, std::uint32_t ordinal) {
   if (ordinal < table.ordinalBase) return std::nullopt;
-  return ExportAt(image, table, ordinal - table.ordinalBase);
+  return ExportAt(image, info, table, ordinal - table.ordinalBase);
 }
 
 std::optional<std::vector<std::uint32_t>> TlsCallbacks(std::span<const std::uint8_t> image,

@@ -27,7 +27,8 @@ const BoundWinInet& Bound() {
   static BoundWinInet bound;
   static std::once_flag once;
   std::call_once(once, [] {
-    bound.library.Reset(LoadLibraryA("wininet.dll"));
+    // From the system folder only: a wininet.dll beside the program is never loaded.
+    bound.library.Reset(LoadLibraryExW(L"wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!bound.library) return;
     HMODULE h = bound.library.Get();
     Bind(h, "InternetOpenA", bound.api.InternetOpenA);

@@ -3,6 +3,8 @@
 # the demo world (demo/world.py): a sample game folder already set in config.ini,
 # a tool server with an archive for each of the 21 plug-ins, the web site and a
 # forum stand-in, all on 127.0.0.1; the servers stop when Velmora exits.
+# "run.sh --with-update": the site also offers a newer sample release, signed
+# with the demo build's throw-away key, so the whole update road can be walked.
 # Uses $DISPLAY when there is one; otherwise starts a private Xvfb display and
 # saves a screenshot of it to build/demo-screen.png every 5 seconds.
 set -euo pipefail
@@ -53,4 +55,4 @@ if [ -z "${DISPLAY:-}" ]; then
   ( while kill -0 $xvfb 2>/dev/null; do sleep 5; import -window root build/demo-screen.png 2>/dev/null || true; done ) &
   echo "No display: Velmora runs on a private Xvfb; see build/demo-screen.png"
 fi
-python3 demo/world.py --build build/windows-demo --out build/demo
+python3 demo/world.py --build build/windows-demo --out build/demo "$@"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One-time machine set-up for building and testing Velmora on Debian 12, as root.
 # Installs the apt packages, then cross-builds for mingw-w64 the libraries Debian
-# only ships natively (zlib+minizip, libpng, libjpeg-turbo), from pinned versions
+# only ships natively (zlib+minizip, libpng, libjpeg-turbo, libsodium), from pinned versions
 # of Debian's own source packages with Debian's patches applied, into a cache
 # outside the repo: once for x86-64 ($CACHE/mingw64) and once for x86
 # ($CACHE/mingw32, the build that carries a 32-bit skin library). Each library carries a stamp of its recipe and is rebuilt when
@@ -17,6 +17,7 @@ CACHE=${VELMORA_DEPS:-/var/cache/velmora-deps}
 ZLIB_VERSION=1:1.2.13.dfsg-1
 PNG_VERSION=1.6.39-2+deb12u5
 JPEG_VERSION=1:2.1.5-2
+SODIUM_VERSION=1.0.18-1+deb12u1
 
 APT_PACKAGES=(
   build-essential cmake ninja-build pkg-config git curl ca-certificates dpkg-dev
@@ -26,6 +27,7 @@ APT_PACKAGES=(
   wine wine64 wine32:i386 xvfb x11-utils imagemagick fonts-wqy-microhei locales
   libgtest-dev googletest zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
   nginx-light libarchive-tools python3 python3-pil time procps
+  libsodium-dev minisign autoconf automake libtool
 )
 
 die() { echo "setup: $*" >&2; exit 1; }
@@ -190,6 +192,17 @@ build_jpeg() { # source build-dir
   install_staged "$2/stage$PREFIX"
 }
 
+build_sodium() { # source build-dir: static; Debian's source has no configure, autoreconf makes it
+  cp -r "$1" "$2/src"
+  cd "$2/src"
+  autoreconf -fi >/dev/null 2>&1
+  ./configure --host=$HOST --prefix="$PREFIX" --disable-shared --enable-static --disable-pie \
+    --disable-ssp CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS=-O2 >/dev/null
+  make -j "$JOBS" >/dev/null
+  make install DESTDIR="$2/stage" >/dev/null
+  install_staged "$2/stage$PREFIX"
+}
+
 library() { # name package version depends-on outputs...: rebuilds when the stamp of its recipe is missing or differs
   local name=$1 pkg=$2 ver=$3 deps=$4; shift 4
   # x86-64 keeps the stamp names it always had.
@@ -217,6 +230,7 @@ libraries() { # every cross-built library, for the host of for_host
   library zlib zlib "$ZLIB_VERSION" "" lib/libz.a lib/libminizip.a include/zlib.h include/minizip/unzip.h
   library png libpng1.6 "$PNG_VERSION" zlib lib/libpng16.a include/png.h
   library jpeg libjpeg-turbo "$JPEG_VERSION" "" lib/libjpeg.a include/jpeglib.h
+  library sodium libsodium "$SODIUM_VERSION" "" lib/libsodium.a include/sodium.h
 }
 
 for_host x86_64-w64-mingw32 "$CACHE/mingw64" gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64

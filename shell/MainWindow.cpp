@@ -170,7 +170,15 @@ void MainWindow::RecoverInterruptedInstall() {
 bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == kEmbedBrowser) {
     // Without a browser engine the page simply stays empty.
-    const bool embedded = app_.ole.Ensure() && browser_.Create(news_->Unit("超文本浏览框1"));
+    // The news page stays on the site: a link elsewhere, or a new window, opens
+    // in the user's web browser instead.
+    auto guard = [](const std::string& url, bool newWindow) {
+      const NewsLink link = ClassifyNewsLink(url, config::kSiteHost, config::kSitePort);
+      if (!newWindow && (link == NewsLink::OnSite || link == NewsLink::Blank)) return true;
+      if (link == NewsLink::OnSite || link == NewsLink::Elsewhere) win32::OpenWithExplorer(url);
+      return false;
+    };
+    const bool embedded = app_.ole.Ensure() && browser_.Create(news_->Unit("超文本浏览框1"), guard);
     app_.log.Write(embedded ? "news: browser embedded" : "news: no browser engine, the page stays empty");
     if (embedded) browser_.Navigate(NewsAddress());
     result = 0;

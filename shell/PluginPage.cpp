@@ -71,7 +71,7 @@ PluginPage::PluginPage(const CatalogueEntry& entry, AppServices& app)
     app_.pluginPages->InstalledStateChanged();
   });
   OnClick("图形按钮1", [this] {
-    win32::RunCommandLine("explorer " + ForumThreadAddress(entry_));
+    win32::OpenWithExplorer(ForumThreadAddress(entry_));
   });
 }
 

@@ -19,6 +19,8 @@ UpdateSettings SettingsOf(const AppServices& app) {
   UpdateSettings s;
   s.siteHost = config::kSiteHost;
   s.sitePort = config::kSitePort;
+  s.runningVersion = config::kProgramVersion;
+  s.publicKey = config::kUpdatePublicKey;
   s.programDir = app.programDir;
   s.runningExeName = win32::ProgramFileName();
   return s;

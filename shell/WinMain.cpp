@@ -16,6 +16,9 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   using namespace velmora;
+  // 0. Every DLL loaded from now on comes from the system folder, never from the
+  //    program's own (a Downloads folder) or the current one.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // 1. The platform: the program directory becomes the current folder.
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
   const std::string programDir = win32::ProgramDirectory();

@@ -17,7 +17,6 @@ enum Marker : size_t {
   kOfficial,
   kAddress,
   kFileName,
-  kSha256,
   kNotes,
   kAddressEnd,
   kNotesEnd,
@@ -26,7 +25,7 @@ enum Marker : size_t {
 };
 
 constexpr std::array<std::string_view, kMarkerCount> kUtf8Markers = {
-    "限制：", "最新版本：", "官方版本：", "下载地址：", "文件名：", "SHA256：",
+    "限制：", "最新版本：", "官方版本：", "下载地址：", "文件名：",
     "更新说明：【", "【下载地址结束】", "<p>【结束】", "【"};
 
 // The markers in GB18030, the encoding the page is read in.
@@ -142,11 +141,16 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
+// The longest entity ("&#x10FFFF;") and tag this reader knows: the end of each is
+// looked for within that distance only, so reading a page is linear in its size.
+constexpr size_t kMaxEntity = 10;
+constexpr size_t kMaxTag = 4096;
+
 // "&amp;" and friends at the start of `s` (which begins with '&'); the length
 // consumed, 0 when it is no entity this reader knows.
 size_t DecodeEntity(std::string_view s, std::string& out) {
-  size_t semi = s.find(';');
-  if (semi == npos || semi > 10) return 0;
+  size_t semi = s.substr(0, kMaxEntity + 1).find(';');
+  if (semi == npos) return 0;
   std::string_view name = s.substr(1, semi - 1);
   static constexpr std::pair<std::string_view, std::string_view> kNamed[] = {
       {"nbsp", " "}, {"lt", "<"}, {"gt", ">"}, {"amp", "&"}, {"quot", "\""}, {"apos", "'"}};
@@ -198,11 +202,12 @@ bool IsLineBreakTag(std::string_view tag) {
 
 std::string HtmlToText(std::string_view html) {
   std::string flat;  // lines separated by '\n'
+  size_t close = 0;  // the first '>' at or after the last '<' looked at: each byte is searched once
   for (size_t i = 0; i < html.size();) {
     char c = html[i];
     if (c == '<') {
-      size_t close = html.find('>', i);
-      if (close != npos) {
+      if (close != npos && close <= i) close = html.find('>', i);
+      if (close != npos && close - i <= kMaxTag) {
         if (IsLineBreakTag(html.substr(i + 1, close - i - 1))) flat += '\n';
         i = close + 1;
         continue;
@@ -298,7 +303,6 @@ Announcement ParseAnnouncement(std::string_view page) {
   a.latest = versionField(kLatest);
   a.official = versionField(kOfficial);
   a.fileName = lineField(kFileName);
-  a.sha256 = lineField(kSha256);
 
   if (size_t at = find(m[kAddress]); at != npos) {
     size_t from = at + m[kAddress].size();

@@ -18,11 +18,11 @@ struct Announcement {
   std::optional<std::string> official;         // "官方版本：", up to a "；"
   std::optional<std::string> downloadAddress;  // "下载地址：" .. "【下载地址结束】", tags removed
   std::optional<std::string> fileName;         // "文件名："
-  std::optional<std::string> sha256;           // "SHA256："
   std::optional<std::string> notes;            // "更新说明：【" .. "<p>【结束】", as written (HTML)
 };
 
-// Cuts the fields out of the page's GB18030 bytes. Any bytes are accepted.
+// Cuts the fields out of the page's GB18030 bytes. Any bytes are accepted, in
+// time linear in their number.
 Announcement ParseAnnouncement(std::string_view gb18030Page);
 
 // The page as fetched. Nothing when it is no announcement page: not valid UTF-8,

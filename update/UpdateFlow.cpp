@@ -1,7 +1,6 @@
 #include "update/UpdateFlow.h"
 
 #include "update/Announcement.h"
-#include "update/Sha256.h"
 #include "update/UpdateRules.h"
 #include "update/VersionCheck.h"
 
@@ -23,8 +22,13 @@ UpdateFlow::UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings 
 
 UpdateFlow::~UpdateFlow() { Stop(); }
 
+bool UpdateFlow::Working() const {
+  return stage_ == Stage::ReadingPage || stage_ == Stage::Downloading ||
+         stage_ == Stage::FetchingSignature;
+}
+
 void UpdateFlow::Stop() {
-  if (stage_ == Stage::ReadingPage || stage_ == Stage::Downloading) {
+  if (Working()) {
     task_.Stop();
     stage_ = Stage::Failed;
     log_.Write("update: stopped by closing the window");
@@ -57,8 +61,11 @@ bool UpdateFlow::Tick() {
       return true;
     }
     DownloadEnded();
+  } else if (stage_ == Stage::FetchingSignature) {
+    if (task_.State() == TaskState::Running) return true;
+    SignatureArrived();
   }
-  return stage_ == Stage::ReadingPage || stage_ == Stage::Downloading;
+  return Working();
 }
 
 void UpdateFlow::PageArrived() {
@@ -70,33 +77,47 @@ void UpdateFlow::PageArrived() {
   }
   if (page->notes) view_.ShowNotes(HtmlToText(*page->notes));
 
-  std::optional<DownloadTarget> target;
+  std::optional<DownloadTarget> target, signature;
   if (page->downloadAddress) {
-    target = DownloadTargetOnSite(*page->downloadAddress, settings_.siteHost, settings_.sitePort);
+    target = ParseDownloadAddress(*page->downloadAddress);
+    // The signature lies beside the exe, at its address + ".minisig".
+    signature = ParseDownloadAddress(*page->downloadAddress + ".minisig");
   }
-  if (!target) {
+  if (!target || !signature) {
     return Fail(kAddressRefusedText, "address refused: " + page->downloadAddress.value_or("(none)"));
   }
-  if (page->sha256) {
-    // A check that is there but cannot be read is no reason to skip it.
-    expected_ = ParseSha256Field(*page->sha256);
-    if (!expected_) return Fail(kVerifyFailedText, "unreadable SHA256 field");
-  }
+  // What the signature must vouch for is settled before anything is fetched.
   std::optional<Version> published = PublishedVersion(*page);
-  std::optional<std::string> name = NewVersionFileName(
-      page->fileName, settings_.runningExeName, published ? published->text() : std::string());
+  std::optional<Version> running = Version::Parse(settings_.runningVersion);
+  if (!published || !running || !(*running < *published)) {
+    return Fail(kVerifyFailedText, "the page publishes no newer version");
+  }
+  std::optional<ReleaseKey> key = ParseReleaseKey(settings_.publicKey);
+  if (!key) return Fail(kVerifyFailedText, "this build carries no update signing key");
+  key_ = *key;
+  comment_ = ReleaseComment(published->text(), page->fileName.value_or(""));
+  std::optional<std::string> name =
+      NewVersionFileName(page->fileName, settings_.runningExeName, published->text());
   if (!name) return Fail(kStoreFailedText, "no name for the new version");
   fileName_ = *name;
 
-  FetchRequest request;
-  request.host = target->host;
-  request.port = target->port;
-  request.object = target->object;
-  request.maxBytes = settings_.maxExeBytes;
+  // Redirects are followed for these two only: the signature checks the bytes.
+  auto requestOf = [this](const DownloadTarget& t, uint64_t maxBytes) {
+    FetchRequest r;
+    r.secure = t.secure;
+    r.host = t.host;
+    r.port = t.port;
+    r.object = t.object;
+    r.maxBytes = maxBytes;
+    r.followRedirects = true;
+    r.receiveTimeoutMs = settings_.receiveTimeoutMs;
+    return r;
+  };
+  FetchRequest request = requestOf(*target, settings_.maxExeBytes);
   request.requireLength = true;  // the only way to tell a whole program from a cut one
-  request.receiveTimeoutMs = settings_.receiveTimeoutMs;
-  log_.Write("update: downloading http://" + request.host + ":" + std::to_string(request.port) +
-             request.object + " as " + fileName_);
+  signatureRequest_ = requestOf(*signature, kMaxSignatureFileBytes);
+  log_.Write(std::string("update: downloading ") + (request.secure ? "https://" : "http://") +
+             request.host + ":" + std::to_string(request.port) + request.object + " as " + fileName_);
   if (!task_.Start(std::move(request))) return Fail(kDownloadFailedText, "the task is busy");
   stage_ = Stage::Downloading;
   rate_.Start(0);
@@ -114,15 +135,29 @@ void UpdateFlow::DownloadEnded() {
     return Fail(kDownloadFailedText, std::string("download ") + FetchOutcomeName(task_.LastOutcome()) +
                                          " after " + std::to_string(task_.Received()) + " bytes");
   }
-  if (expected_ && std::string_view(reinterpret_cast<const char*>(Sha256(*content).data()), 32) !=
-                       *expected_) {
-    return Fail(kVerifyFailedText, "SHA-256 differs");
+  exe_ = std::move(*content);
+  if (!task_.Start(signatureRequest_)) return Fail(kVerifyFailedText, "the task is busy");
+  stage_ = Stage::FetchingSignature;
+}
+
+void UpdateFlow::SignatureArrived() {
+  std::optional<std::string> signature = task_.TakeResult();
+  std::string content = std::move(exe_);
+  exe_.clear();
+  if (!signature) {
+    return Fail(kVerifyFailedText,
+                std::string("signature ") + FetchOutcomeName(task_.LastOutcome()));
+  }
+  const SignatureVerdict verdict = VerifyRelease(*signature, content, key_, comment_);
+  if (verdict != SignatureVerdict::Good) {
+    return Fail(kVerifyFailedText, std::string("signature ") + SignatureVerdictName(verdict) +
+                                       ", expected \"" + comment_ + "\"");
   }
   // Written beside its final name and moved there once whole.
   const std::string path = settings_.programDir + fileName_;
-  if (!fs_.WriteFileAtomic(path, *content)) return Fail(kStoreFailedText, "cannot write " + path);
+  if (!fs_.WriteFileAtomic(path, content)) return Fail(kStoreFailedText, "cannot write " + path);
   storedPath_ = path;
-  log_.Write("update: stored " + std::to_string(content->size()) + " bytes as " + path);
+  log_.Write("update: stored " + std::to_string(content.size()) + " bytes as " + path);
   stage_ = Stage::Done;
   view_.ShowState(kStateDone);
   view_.Tell(kDownloadedText);

@@ -1,7 +1,8 @@
 // The update window's work, step by step: read the announcement page, show its
 // notes, check the download address, download the new version on the background
-// task while each timer tick shows the progress, verify and store it, and offer
-// to start it. The window supplies the view; everything here runs on the
+// task while each timer tick shows the progress, fetch its signature on the same
+// task, verify it (update/ReleaseSignature) and only then store it under an exe
+// name and offer to start it. The window supplies the view; everything here runs on the
 // interface thread, the downloads on the task's worker.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include "net/BackgroundDownload.h"
 #include "net/Progress.h"
 #include "platform/FileSystem.h"
+#include "update/ReleaseSignature.h"
 #include "update/Version.h"
 
 namespace velmora {
@@ -51,6 +53,8 @@ class UpdateView {
 struct UpdateSettings {
   std::string siteHost;
   uint16_t sitePort = 80;
+  std::string runningVersion;
+  std::string publicKey;  // the maker's minisign key; empty or unreadable: every update is refused
   std::string programDir;
   std::string runningExeName;  // the running program's file name, never overwritten
   uint64_t maxExeBytes = uint64_t{512} << 20;
@@ -59,7 +63,7 @@ struct UpdateSettings {
 
 class UpdateFlow {
  public:
-  enum class Stage { Idle, ReadingPage, Downloading, Done, Failed };
+  enum class Stage { Idle, ReadingPage, Downloading, FetchingSignature, Done, Failed };
 
   UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings settings, UpdateView& view,
              EventLog& log = NoLog(), MillisecondClock clock = SteadyClock());
@@ -82,6 +86,8 @@ class UpdateFlow {
  private:
   void PageArrived();
   void DownloadEnded();
+  void SignatureArrived();
+  bool Working() const;
   void Fail(std::string_view text, std::string_view why);
   void ShowProgress();
 
@@ -95,8 +101,11 @@ class UpdateFlow {
   int64_t downloadStartMs_ = 0;
   bool rateMeasured_ = false;  // an interval of the rate meter has closed
   Stage stage_ = Stage::Idle;
-  std::string fileName_;                 // "\" + name, joined to the program directory
-  std::optional<std::string> expected_;  // SHA-256 the page names, 32 bytes
+  std::string fileName_;  // "\" + name, joined to the program directory
+  ReleaseKey key_;
+  std::string comment_;  // the trusted comment the signature must carry
+  FetchRequest signatureRequest_;
+  std::string exe_;  // the downloaded new version, held until its signature is checked
   uint64_t rateBytesPerSecond_ = 0;
   std::string storedPath_;
   bool started_ = false;

@@ -29,16 +29,42 @@ bool IsDeviceName(std::string_view name) {
          n == "\xC2\xB3";
 }
 
+// A name another one may stand for, or that shows otherwise than it is: an 8.3
+// alias ("~" and a digit) and the bidi controls (U+200E/F, U+202A..E, U+2066..9).
+bool IsDeceptiveName(std::string_view name) {
+  for (size_t i = 0; i + 1 < name.size(); ++i) {
+    if (name[i] == '~' && name[i + 1] >= '0' && name[i + 1] <= '9') return true;
+  }
+  for (size_t i = 0; i + 2 < name.size(); ++i) {
+    if (name[i] != '\xE2') continue;
+    auto b1 = static_cast<uint8_t>(name[i + 1]), b2 = static_cast<uint8_t>(name[i + 2]);
+    if (b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE))) return true;
+    if (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9) return true;
+  }
+  return false;
+}
+
+// Programs started by name: the shell for the forum threads, and the game.
+bool IsStartedByName(std::string_view name) {
+  return EqualsIgnoringAsciiCase(name, "explorer.exe") ||
+         EqualsIgnoringAsciiCase(name, "WorldOfWarships.exe");
+}
+
 }  // namespace
 
-std::optional<DownloadTarget> DownloadTargetOnSite(std::string_view address,
-                                                   std::string_view siteHost, uint16_t sitePort) {
-  constexpr std::string_view kScheme = "http://";
-  if (address.size() <= kScheme.size() ||
-      !EqualsIgnoringAsciiCase(address.substr(0, kScheme.size()), kScheme)) {
+std::optional<DownloadTarget> ParseDownloadAddress(std::string_view address) {
+  DownloadTarget t;
+  constexpr std::string_view kHttp = "http://", kHttps = "https://";
+  if (address.size() > kHttps.size() && EqualsIgnoringAsciiCase(address.substr(0, kHttps.size()), kHttps)) {
+    t.secure = true;
+    t.port = 443;
+    address.remove_prefix(kHttps.size());
+  } else if (address.size() > kHttp.size() &&
+             EqualsIgnoringAsciiCase(address.substr(0, kHttp.size()), kHttp)) {
+    address.remove_prefix(kHttp.size());
+  } else {
     return std::nullopt;
   }
-  address.remove_prefix(kScheme.size());
   for (char c : address) {
     auto b = static_cast<unsigned char>(c);
     if (b < 0x20 || b == 0x7F || c == '\\') return std::nullopt;
@@ -47,7 +73,6 @@ std::optional<DownloadTarget> DownloadTargetOnSite(std::string_view address,
   std::string_view authority = address.substr(0, pathAt);
   if (authority.find('@') != std::string_view::npos) return std::nullopt;  // no user names
 
-  DownloadTarget t;
   std::string_view host = authority;
   if (size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
     host = authority.substr(0, colon);
@@ -60,10 +85,10 @@ std::optional<DownloadTarget> DownloadTargetOnSite(std::string_view address,
     }
     t.port = static_cast<uint16_t>(value);
   }
-  if (host.empty() || !EqualsIgnoringAsciiCase(host, siteHost) || t.port != sitePort) {
+  if (host.empty() || host.size() > 253 || host.find_first_of(" []") != std::string_view::npos) {
     return std::nullopt;
   }
-  t.host = std::string(siteHost);
+  t.host = std::string(host);
 
   std::string_view rest = pathAt == std::string_view::npos ? std::string_view() : address.substr(pathAt);
   rest = rest.substr(0, rest.find('#'));  // a fragment is never sent
@@ -96,7 +121,8 @@ std::optional<std::string> BareExeName(std::string_view field) {
   // Windows drops a trailing blank or dot, which would give another name than the
   // one checked here; ".exe" itself is no name.
   if (name.back() == ' ' || name.back() == '.' || name.size() <= kExe.size() ||
-      !EndsWithIgnoringCase(name, kExe) || name.front() == ' ' || IsDeviceName(name)) {
+      !EndsWithIgnoringCase(name, kExe) || name.front() == ' ' || IsDeviceName(name) ||
+      IsDeceptiveName(name) || IsStartedByName(name)) {
     return std::nullopt;
   }
   return std::string(name);
@@ -115,18 +141,6 @@ std::optional<std::string> NewVersionFileName(const std::optional<std::string>& 
     if (EqualsIgnoringAsciiCase(name, runningExeName) || !BareExeName(name)) return std::nullopt;
   }
   return "\\" + name;
-}
-
-std::optional<std::string> ParseSha256Field(std::string_view field) {
-  if (field.size() != 64) return std::nullopt;
-  std::string digest;
-  for (size_t i = 0; i < 64; i += 2) {
-    unsigned value = 0;
-    auto [end, ec] = std::from_chars(field.data() + i, field.data() + i + 2, value, 16);
-    if (ec != std::errc() || end != field.data() + i + 2) return std::nullopt;
-    digest += static_cast<char>(value);
-  }
-  return digest;
 }
 
 }  // namespace velmora

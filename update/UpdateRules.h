@@ -1,5 +1,5 @@
-// What the self-update accepts from the announcement page: where it may download
-// from, under which name the new version is stored, and the notes as shown.
+// What the self-update accepts from the announcement page: what it may download,
+// under which name the new version is stored, and the notes as shown.
 #pragma once
 
 #include <cstdint>
@@ -14,21 +14,23 @@ namespace velmora {
 inline constexpr std::string_view kFallbackExeName = "\\Velmora测试.exe";
 
 struct DownloadTarget {
+  bool secure = false;  // https
   std::string host;
   uint16_t port = 80;
   std::string object;  // path and query, with blanks and non-ASCII bytes %-encoded
 };
 
-// The download address when it is an "http://" address on the maker's web site
-// of this build (same host, same port); nothing for anything else, so that a page
-// altered in transit cannot make the program fetch an executable from elsewhere.
-std::optional<DownloadTarget> DownloadTargetOnSite(std::string_view address,
-                                                   std::string_view siteHost, uint16_t sitePort);
+// The download address, "http://" or "https://" on any host (the signature, not
+// the host, vouches for what comes from there); nothing when it names no file,
+// carries a user name or holds control characters. The default port is 80 or 443.
+std::optional<DownloadTarget> ParseDownloadAddress(std::string_view address);
 
 // "文件名：" reduced to a bare file name: the part after the last "\" or "/",
 // refused when it is empty, holds "..", a character Windows does not allow in a
 // name, ends in a blank or a dot, names a device (CON, NUL, COM1, ...) or does not
-// end in ".exe".
+// end in ".exe"; and when Windows or this program would start it by name from the
+// program folder (explorer.exe, the game's exe), it may pass for another file (an
+// 8.3 alias such as "VELMOR~1.EXE") or holds bidi controls that show it otherwise.
 std::optional<std::string> BareExeName(std::string_view field);
 
 // The name (with its leading "\") the new version is stored under: the page's
@@ -37,8 +39,5 @@ std::optional<std::string> BareExeName(std::string_view field);
 std::optional<std::string> NewVersionFileName(const std::optional<std::string>& field,
                                               std::string_view runningExeName,
                                               std::string_view newVersion);
-
-// "SHA256：" as 32 bytes: exactly 64 hex digits, either case; nothing otherwise.
-std::optional<std::string> ParseSha256Field(std::string_view field);
 
 }  // namespace velmora

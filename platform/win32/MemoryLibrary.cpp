@@ -29,7 +29,11 @@ class VirtualPages : public PageAllocator {
 
 class SystemLoader : public pe::ImportResolver {
  public:
-  void* LoadModule(const char* name) override { return LoadLibraryA(name); }
+  // The mapped library's imports come from the system folder, never from beside
+  // the program or the current folder.
+  void* LoadModule(const char* name) override {
+    return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
   std::uint64_t FindByName(void* module, const char* name) override {
     return reinterpret_cast<std::uintptr_t>(GetProcAddress(static_cast<HMODULE>(module), name));
   }

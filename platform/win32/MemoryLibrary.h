@@ -28,7 +28,7 @@ class PageAllocator {
 };
 
 PageAllocator& SystemPages();               // VirtualAlloc, VirtualProtect, VirtualFree
-pe::ImportResolver& SystemImports();        // LoadLibraryA, GetProcAddress, FreeLibrary
+pe::ImportResolver& SystemImports();        // system-folder LoadLibraryExA, GetProcAddress, FreeLibrary
 inline constexpr std::uint16_t kBuildMachine =
 #if defined(__x86_64__) || defined(_M_X64)
     pe::kMachineAmd64;

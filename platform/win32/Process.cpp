@@ -32,8 +32,14 @@ bool StartProcess(const std::string& executable, const std::string& workingFolde
   return Spawn(exe.c_str(), std::move(cmd), cwd.empty() ? nullptr : cwd.c_str());
 }
 
-bool RunCommandLine(const std::string& commandLine) {
-  return Spawn(nullptr, Wide(commandLine), nullptr);
+bool OpenWithExplorer(const std::string& address) {
+  // The system's explorer by its full path: a bare "explorer" would be looked for
+  // in the program's folder first.
+  wchar_t windows[MAX_PATH];
+  UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  std::wstring application = std::wstring(windows, n) + L"\\explorer.exe";
+  return Spawn(application.c_str(), L"explorer " + Wide(address), nullptr);
 }
 
 namespace {

@@ -10,8 +10,9 @@ namespace velmora::win32 {
 bool StartProcess(const std::string& executable, const std::string& workingFolder,
                   const std::string& arguments = {});
 
-// Runs a command line as a new process (the system searches the program).
-bool RunCommandLine(const std::string& commandLine);
+// Opens an address in the user's web browser: the command line "explorer " +
+// address, run by the system's explorer.exe named by its full path.
+bool OpenWithExplorer(const std::string& address);
 
 // The folder of the program's own executable, without a trailing separator.
 std::string ProgramDirectory();

@@ -1,6 +1,8 @@
 #include "platform/win32/WebBrowser.h"
 
 #include <exdisp.h>
+#include <exdispid.h>
+#include <ocidl.h>
 #include <ole2.h>
 #include <oleidl.h>
 
@@ -131,14 +133,92 @@ class WebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, pu
   ComPtr<IWebBrowser2> browser_;
 };
 
-WebBrowser::WebBrowser() = default;
-WebBrowser::~WebBrowser() = default;
+// The control's DWebBrowserEvents2: each navigation and each new window is put
+// to the guard first, and cancelled unless it says yes.
+class WebBrowser::Events final : public IDispatch {
+ public:
+  explicit Events(Guard guard) : guard_(std::move(guard)) {}
 
-bool WebBrowser::Create(HWND host) {
+  bool Connect(IWebBrowser2* browser) {
+    ComPtr<IConnectionPointContainer> container;
+    if (FAILED(browser->QueryInterface(IID_IConnectionPointContainer, container.Out())) ||
+        FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point_))) {
+      return false;
+    }
+    return SUCCEEDED(point_->Advise(this, &cookie_));
+  }
+  ~Events() {
+    if (point_) {
+      if (cookie_) point_->Unadvise(cookie_);
+      point_->Release();
+    }
+  }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+
+  // Arguments come last to first: BeforeNavigate2(pDisp, URL, Flags, Target,
+  // PostData, Headers, Cancel), NewWindow2(ppDisp, Cancel), NewWindow3(ppDisp,
+  // Cancel, dwFlags, bstrUrlContext, bstrUrl).
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
+    if (id == DISPID_BEFORENAVIGATE2 && p->cArgs == 7) {
+      Decide(Text(p->rgvarg[5]), false, p->rgvarg[0]);
+    } else if (id == DISPID_NEWWINDOW2 && p->cArgs == 2) {
+      Decide(std::string(), true, p->rgvarg[0]);
+    } else if (id == DISPID_NEWWINDOW3 && p->cArgs == 5) {
+      Decide(Text(p->rgvarg[0]), true, p->rgvarg[3]);
+    }
+    return S_OK;
+  }
+
+ private:
+  static std::string Text(const VARIANT& v) {
+    const VARIANT& value = (v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal) ? *v.pvarVal : v;
+    return value.vt == VT_BSTR && value.bstrVal ? Utf8(value.bstrVal) : std::string();
+  }
+  void Decide(const std::string& url, bool newWindow, VARIANT& cancel) {
+    if (cancel.vt != (VT_BYREF | VT_BOOL) || !cancel.pboolVal) return;
+    const bool allowed = !newWindow && guard_ && guard_(url, false);
+    if (newWindow && guard_ && !url.empty()) guard_(url, true);
+    *cancel.pboolVal = allowed ? VARIANT_FALSE : VARIANT_TRUE;
+  }
+
+  Guard guard_;
+  ULONG refs_ = 1;
+  IConnectionPoint* point_ = nullptr;
+  DWORD cookie_ = 0;
+};
+
+WebBrowser::WebBrowser() = default;
+WebBrowser::~WebBrowser() {
+  events_.reset();  // unadvised while the control is still there
+  site_.reset();
+}
+
+bool WebBrowser::Create(HWND host, Guard guard) {
   if (site_) return true;
   auto site = std::make_unique<Site>(host);
   if (!site->Embed()) return false;
+  // A control whose navigations cannot be watched is not shown at all.
+  auto events = std::make_unique<Events>(std::move(guard));
+  if (!events->Connect(site->browser())) return false;
   site_ = std::move(site);
+  events_ = std::move(events);
   return true;
 }
 

@@ -61,12 +61,17 @@ pages = [
     "<p>限制：1.0；1.1.0-1.1.2；-0.9</p><p>最新版本：1.1.3</p><p>官方版本：1.1.3</p>",
     "<p>更新说明：【</p><p>1. 新增&lt;插件&gt;&#20013;</p><br/><p>【结束】</p><p>文件名：..\\Velmora 1.1.3.exe</p>",
     "<p>下载地址：<a href='x'>http://www.velmora.example:80/d/新版.exe?a=1#f</a>【下载地址结束】</p>",
-    "最新版本：1.1.10官方版本：1.1.9限制：1.1.2SHA256：" + "ab" * 32,
+    "最新版本：1.1.10官方版本：1.1.9限制：1.1.2文件名：explorer.exe",
     "<p>文件名：CON.exe</p><p>最新版本：1.1.3</p>",
 ]
 for i, page in enumerate(pages):
     open(f"{work}/announcement/utf8-{i}", "wb").write(page.encode("utf-8"))
     open(f"{work}/announcement/gb-{i}", "wb").write(page.encode("gb18030"))
+# Pages at the fetch's limit (4 MiB) of "&" and "<", which once took minutes.
+limit = 4 << 20
+head = "<p>最新版本：1.1.3</p><p>下载地址：".encode("utf-8")
+open(f"{work}/announcement/amp-limit", "wb").write((head + b"&" * limit)[:limit])
+open(f"{work}/announcement/lt-limit", "wb").write((head + b"<&" * limit)[:limit])
 PY
 
 status=0
@@ -89,5 +94,5 @@ run zip_names_fuzz "$work/names" 4096
 run zip_unpack_fuzz "$work/unpack" 65536
 run picture_decode_fuzz "$work/pictures" 32768
 run pe_image_fuzz "$work/pe" 65536
-run announcement_fuzz "$work/announcement" 16384
+run announcement_fuzz "$work/announcement" $((4 << 20))  # the page fetch's limit
 exit $status

@@ -60,6 +60,7 @@ TEST(HttpFetch, TheWholeBodyOrNothing) {
   EXPECT_EQ(r.verb, "GET");
   EXPECT_EQ(r.object, "/1507/302203109570.html");
   EXPECT_NE(r.flags & wininet::kFlagReload, 0u) << "never an old copy from the system cache";
+  EXPECT_NE(r.flags & wininet::kFlagNoAutoRedirect, 0u) << "no redirect unless asked for";
   EXPECT_EQ(r.options.at(wininet::kOptionConnectTimeout), 5000u);
   EXPECT_EQ(r.options.at(wininet::kOptionReceiveTimeout), 10000u);
 

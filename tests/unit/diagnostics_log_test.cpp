@@ -25,6 +25,20 @@ TEST(DiagnosticsLog, KeepsWholeLinesAndDropsTheOldestHalfPastItsCap) {
   EXPECT_EQ(text.rfind("t199 download /wot/wows/cj/pd/lpx.zip #199\r\n"), text.size() - 44);
   EXPECT_EQ(text.find("t0 "), std::string::npos);
   EXPECT_EQ(text.rfind('t', 0), 0u) << "it starts at a whole line";
+
+  // A line longer than half the cap leaves the log holding it, not empty.
+  log.Write(std::string(5000, 'x'));
+  EXPECT_EQ(program.Read("\\velmora.log"), "t200 " + std::string(1024, 'x') + " [...]\r\n");
+
+  // One huge event (a 300,000-digit version from a page) is cut to a bounded
+  // line with a mark, and the older lines stay.
+  DiagnosticsLog big(NativeFileSystem(), path, [&] { return "t" + std::to_string(tick++); }, 4096);
+  big.Write("version " + std::string(300000, '9'));
+  const std::string after = program.Read("\\velmora.log");
+  const std::string cut = "t201 version " + std::string(1024 - 8, '9') + " [...]\r\n";
+  ASSERT_GE(after.size(), cut.size());
+  EXPECT_EQ(after.substr(after.size() - cut.size()), cut);
+  EXPECT_EQ(after.find("t200 "), 0u) << "the older line stays";
 }
 
 }  // namespace

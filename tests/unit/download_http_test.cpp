@@ -71,6 +71,7 @@ TEST_F(HttpDownloadTest, FreshDownloadSendsTheRequestByteForByteAndHandsOverTheF
   EXPECT_EQ(r.version, "HTTP/1.1");
   EXPECT_EQ(r.headers, "Accept:  */*\r\nrange:bytes=0-\r\nContent-Length: 0\r\n");
   EXPECT_NE(r.flags & wininet::kFlagReload, 0u) << "the system cache must not serve the archive";
+  EXPECT_NE(r.flags & wininet::kFlagNoAutoRedirect, 0u) << "a redirect is a failed download";
   // Bounded waits: a few seconds to connect, longer to receive.
   ASSERT_TRUE(r.options.count(wininet::kOptionConnectTimeout));
   ASSERT_TRUE(r.options.count(wininet::kOptionReceiveTimeout));

@@ -238,6 +238,8 @@ TEST(PeImage, FindsExportsByBinarySearchOrdinalAndForwarder) {
   PeSection& text = w.AddSection(".text", kScnCode);
   text.Put(std::string(0x1000, '\xC3'));
   PeSection& edata = w.AddSection(".edata", kScnRead, 0x8000);
+  PeSection& data = w.AddSection(".data", kScnWrite);
+  data.Put(std::string(16, '\xC3'));
   std::vector<std::string> names{"a", "ab", "abc", "B", "_x", "Z", "z", "\x7f", "SkinH_AttachRes"};
   std::mt19937 random(7);
   for (int i = 0; i < 300; ++i) names.push_back("f" + std::to_string(random() % 100000) + "_" + std::to_string(i));
@@ -249,6 +251,7 @@ TEST(PeImage, FindsExportsByBinarySearchOrdinalAndForwarder) {
   exports.push_back({"Third", 0, "prov.#7"});
   exports.push_back({"NoDot", 0, "KERNEL32"});
   exports.push_back({"BadOrdinal", 0, "prov.#7x"});
+  exports.push_back({"InData", data.rva, ""});  // not code: refused
   w.AddExports(edata, "many.dll", 5, exports);
   std::string file = w.Build();
   auto info = pe::ParseImage(Bytes(file), w.machine);
@@ -280,6 +283,7 @@ TEST(PeImage, FindsExportsByBinarySearchOrdinalAndForwarder) {
   EXPECT_EQ(third->forwardOrdinal, 7);
   EXPECT_FALSE(pe::FindExportByName(image, *info, *table, "NoDot"));
   EXPECT_FALSE(pe::FindExportByName(image, *info, *table, "BadOrdinal"));
+  EXPECT_FALSE(pe::FindExportByName(image, *info, *table, "InData"));
 
   // Tables that point outside the image.
   auto broken = [&](std::uint32_t field, std::uint32_t value) {

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "support/ScriptedWinInet.h"
+#include "support/SignedRelease.h"
 #include "support/TempDir.h"
-#include "update/Sha256.h"
 #include "update/UpdateFlow.h"
 #include "support/ManualUiQueue.h"
 
@@ -59,6 +59,8 @@ class UpdateFlowTest : public ::testing::Test {
     UpdateSettings s;
     s.siteHost = kSite;
     s.sitePort = kPort;
+    s.runningVersion = "1.1.2";
+    s.publicKey = testing::kMakerKey;
     s.programDir = dir.path();
     s.runningExeName = "velmora.exe";
     return s;
@@ -80,23 +82,31 @@ class UpdateFlowTest : public ::testing::Test {
   BackgroundDownload task{server.Api(), worker, ui};
 };
 
-TEST_F(UpdateFlowTest, DownloadsStoresAndOffersTheNewVersion) {
-  const std::string exe = ArchiveBytes(3u << 20, 7);
+TEST_F(UpdateFlowTest, DownloadsVerifiesStoresAndOffersTheNewVersion) {
+  const std::string& exe = testing::kReleaseExe;
   server.answers.push_back(ScriptedAnswer::Whole(
       200, Page("<p>最新版本：1.1.3</p><p>文件名：Velmora 1.1.3.exe</p>"
-                "<p>下载地址：http://www.site.test:8433/down/v113.exe【下载地址结束】</p>"
-                "<p>SHA256：" + Sha256Hex(exe) + "</p>")));
-  server.answers.push_back(ScriptedAnswer::Whole(200, exe, 65536));
+                "<p>下载地址：https://releases.test/down/v113.exe【下载地址结束】</p>")));
+  server.answers.push_back(ScriptedAnswer::Whole(200, exe, 8));
+  server.answers.push_back(ScriptedAnswer::Whole(200, testing::kMakerSignature));
   UpdateFlow flow(task, NativeFileSystem(), Settings(), view, NoLog(), [this] { return now; });
   RunToEnd(flow);
 
   EXPECT_EQ(flow.stage(), UpdateFlow::Stage::Done);
   EXPECT_EQ(view.notes, "1. 新的插件\r\n2. 修复");
-  ASSERT_EQ(server.requests.size(), 2u);
+  ASSERT_EQ(server.requests.size(), 3u);
   EXPECT_EQ(server.requests[0].object, "/1507/302203109570.html");
-  EXPECT_EQ(server.requests[1].host, kSite);
-  EXPECT_EQ(server.requests[1].port, kPort);
+  EXPECT_TRUE(server.requests[0].flags & wininet::kFlagNoAutoRedirect);
+  EXPECT_FALSE(server.requests[0].flags & wininet::kFlagSecure);
+  // The exe and its signature: over TLS, redirects followed (the signature checks the bytes).
+  for (size_t i : {1, 2}) {
+    EXPECT_EQ(server.requests[i].host, "releases.test");
+    EXPECT_EQ(server.requests[i].port, 443);
+    EXPECT_TRUE(server.requests[i].flags & wininet::kFlagSecure);
+    EXPECT_FALSE(server.requests[i].flags & wininet::kFlagNoAutoRedirect);
+  }
   EXPECT_EQ(server.requests[1].object, "/down/v113.exe");
+  EXPECT_EQ(server.requests[2].object, "/down/v113.exe.minisig");
   EXPECT_TRUE(dir.Read("\\Velmora 1.1.3.exe") == exe);
   EXPECT_FALSE(dir.Exists("\\Velmora 1.1.3.exe.new~"));
   EXPECT_EQ(view.percentText, "已完成：100%  ");
@@ -128,19 +138,19 @@ TEST_F(UpdateFlowTest, NeverClaimsSuccessForWhatDidNotArriveWhole) {
        {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address)),
         ScriptedAnswer::Whole(404, "<html>404</html>")},
        "新版本下载失败，请稍后重试。", 2},
-      {"an address on another host is never fetched",
-       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p><p>下载地址：http://evil.test:8433/v.exe【下载地址结束】</p>"))},
-       "更新公告中的下载地址无效，已停止更新。", 1},
       {"no address", {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>"))},
        "更新公告中的下载地址无效，已停止更新。", 1},
-      {"another SHA-256",
-       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address + "<p>SHA256：" +
-                                        Sha256Hex("other") + "</p>")),
-        ScriptedAnswer::Whole(200, exe)},
-       "新版本校验失败，已停止更新。", 2},
-      {"an unreadable SHA-256 is not skipped",
-       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address + "<p>SHA256：待定</p>"))},
+      {"no newer version is never fetched",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.2</p>" + address))},
        "新版本校验失败，已停止更新。", 1},
+      {"no signature",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address)),
+        ScriptedAnswer::Whole(200, testing::kReleaseExe), ScriptedAnswer::Whole(404, "<html>404</html>")},
+       "新版本校验失败，已停止更新。", 3},
+      {"a signature for another file name",
+       {ScriptedAnswer::Whole(200, Page("<p>最新版本：1.1.3</p>" + address)),
+        ScriptedAnswer::Whole(200, testing::kReleaseExe), ScriptedAnswer::Whole(200, testing::kMakerSignature)},
+       "新版本校验失败，已停止更新。", 3},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);

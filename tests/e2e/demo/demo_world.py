@@ -1,9 +1,14 @@
 """The demo world (demo/world.py) against this build: the tool server answers an
 archive for each of the 21 entries, bringing its probe path; Velmora starts with
 the sample game folder set and asks nothing; 蓝色炮线 installs through its page;
-the preview opens the forum thread as "explorer " + the thread's address; the
-hand cursor shows over the preview only. Screenshots of every list page and of
-a plug-in page mid-download, at 100 % and 150 % DPI, for the README."""
+the preview opens the forum thread as "explorer " + the thread's address, run by
+the system's explorer (C:\\windows\\explorer.exe); the hand cursor shows over the
+preview only. An explorer.exe and a wininet.dll planted beside velmora.exe never
+run, through the start, the preview's click and the install. Screenshots of
+every list page and of a plug-in page mid-download, at 100 % and 150 % DPI, for
+the README. The signed sample release of run.sh --with-update is stored and
+offered."""
+import contextlib
 import io
 import os
 import shutil
@@ -11,7 +16,7 @@ import sys
 import urllib.request
 import zipfile
 
-from wine import BIN, check, main, wait_until
+from wine import BIN, PREFIX, check, main, wait_until
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "demo"))
 import world as demo  # noqa: E402
@@ -35,6 +40,29 @@ def check_archives(world, config):
         probe = e["probe"].lstrip("\\").replace("\\", "/")
         check(status == 200 and any(n == probe or n.startswith(probe + "/") for n in names),
               f"{e['server']} answers an archive bringing {probe}: {status} {names}")
+
+
+@contextlib.contextmanager
+def stand_in_explorer():
+    """The prefix's C:\\windows\\explorer.exe, which Velmora names by its full
+    path, replaced by the stand-in for the scenario and put back after; yields
+    the stand-in's record of its start."""
+    windows = os.path.join(PREFIX, "drive_c", "windows")
+    system = os.path.join(windows, "explorer.exe")
+    real = system + ".velmora-real"
+    if not os.path.exists(real):  # else a run cut short left the stand-in in place
+        shutil.copy2(system, real)
+    shutil.copy2(os.path.join(BIN, "tests", "e2e", "fakegame.exe"), system)
+    record = os.path.join(windows, "explorer.started.txt")
+    with contextlib.suppress(FileNotFoundError):
+        os.remove(record)
+    try:
+        yield record
+    finally:
+        shutil.copy2(real, system)
+        os.remove(real)
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(record)
 
 
 def tour(wine, world, dpi, servers):
@@ -78,10 +106,18 @@ def tour(wine, world, dpi, servers):
 def scenario(wine):
     config = demo.build_config(BIN)
     world = demo.make_world(os.path.join(wine.root, "world"), BIN, demo.catalogue(BIN, wine.env))
-    # A stand-in explorer beside the program records how the forum thread is opened.
-    shutil.copy2(os.path.join(BIN, "tests", "e2e", "fakegame.exe"),
-                 os.path.join(world["program"], "explorer.exe"))
-    with demo.servers(world, config) as servers:
+    # Planted beside the program, each leaving a marker when run or loaded. Wine
+    # would take its own wininet over one found first on the search path;
+    # Windows would not, and neither does Wine with this. Wine's embedded
+    # browser (the news page, empty under Wine anyway) is left out, so that
+    # Velmora's own load of wininet is the first.
+    planted = {"explorer.exe": os.path.join(BIN, "tests", "e2e", "fakegame.exe"),
+               "wininet.dll": os.path.join(BIN, "tests", "e2e", "demo", "planted", "wininet.dll")}
+    for name, source in planted.items():
+        shutil.copy2(source, os.path.join(world["program"], name))
+    markers = [os.path.join(world["program"], m) for m in ("explorer.started.txt", "wininet.loaded.txt")]
+    wine.env["WINEDLLOVERRIDES"] += ";wininet=n,b;ieframe="
+    with demo.servers(world, config) as servers, stand_in_explorer() as record:
         check_archives(world, config)
         status, news = fetch(config["site"], demo.NEWS_PATH)
         check(status == 200 and "资讯" in news.decode("utf-8"), "the web site serves the news page")
@@ -96,7 +132,6 @@ def scenario(wine):
         check(ui.cursor_over(page, "图形按钮1") == "hand", "hand cursor over the preview")
         check(ui.cursor_over(page, "按钮1") == "arrow", "default cursor over 按钮1")
         ui.click(page, "图形按钮1")
-        record = os.path.join(world["program"], "explorer.started.txt")
         wait_until(lambda: os.path.exists(record) and os.path.getsize(record) > 0, 20, "explorer to run")
         command = open(record, encoding="utf-8").read().split("\n")[1].strip()
         thread = f"http://127.0.0.1:{config['forum']}/thread-42918187-1-1.html"
@@ -110,10 +145,28 @@ def scenario(wine):
         check(os.path.isfile(trails), "the sample archive landed in the sample game folder")
         ui.close("main")
         wine.wait_exit(app)
-        os.remove(os.path.join(world["program"], "explorer.exe"))
+        planted_ran = [m for m in markers if os.path.exists(m)]
+        check(planted_ran == [], f"nothing planted beside the program ran: {planted_ran}")
+        for name in planted:
+            os.remove(os.path.join(world["program"], name))
 
         for dpi in (96, 144):
             tour(wine, world, dpi, servers)
+
+    # The update road of run.sh --with-update: the sample release, signed with
+    # the build's throw-away key, is checked, stored and offered.
+    release = demo.sample_release(BIN, config)
+    with demo.servers(world, config, release=release):
+        app = wine.start_velmora(world["program"])
+        ui = wine.driver()
+        ui.expect_message("检测到版本已更新,是否升级到最新版本？", button="yes")
+        ui.wait_window("update")
+        ui.expect_message("新版本已经下载完成，感谢您的支持！", ms=60000)
+        ui.expect_message("是否立即启动新版本？", button="no")
+        with open(os.path.join(world["program"], release["name"]), "rb") as f:
+            check(f.read() == release["exe"], "the sample release is stored byte-identical")
+        ui.close("main")
+        wine.wait_exit(app)
 
 
 if __name__ == "__main__":

@@ -8,7 +8,7 @@ RUNNING = "1.1.2"  # velmora.exe's own version
 
 
 def page(latest=RUNNING, official=None, restriction=None, address=None, file_name=None,
-         sha256=None, notes=None, before="", after=""):
+         notes=None, before="", after=""):
     """The article's HTML (text; served as UTF-8). Fields left None are left out;
     notes is a list of paragraphs. before/after: page text around the fields."""
     parts = ["<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Velmora 更新公告</title>"
@@ -22,8 +22,6 @@ def page(latest=RUNNING, official=None, restriction=None, address=None, file_nam
         parts.append(f"<p>文件名：{file_name}</p>")
     if address is not None:
         parts.append(f"<p>下载地址：{address}【下载地址结束】</p>")
-    if sha256 is not None:
-        parts.append(f"<p>SHA256：{sha256}</p>")
     if notes is not None:
         parts.append("<p>更新说明：【</p>" + "".join(f"<p>{n}</p>" for n in notes) + "<p>【结束】</p>")
     parts += [after, "</div></body></html>\n"]

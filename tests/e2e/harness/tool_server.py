@@ -67,6 +67,7 @@ class ToolServer:
         self.requests = []  # (path, raw header bytes)
         self.log_path = log_path
         self.bodies = {}
+        self.redirects = {}  # path -> address answered with 302
         self.stopping = False
         self.generation = 0  # a release ends the holds of earlier generations
         self.silent = set()  # paths whose requests are never answered
@@ -87,6 +88,12 @@ class ToolServer:
                 if self.path in server.silent:
                     self.close_connection = True
                     return server._hold(self.connection)
+                if self.path in server.redirects:
+                    self.send_response(302)
+                    self.send_header("Location", server.redirects[self.path])
+                    self.send_header("Content-Length", "0")
+                    self.end_headers()
+                    return
                 found = server._find(self.path)
                 if found is None:
                     found = (b"<html>404</html>", HTML, 404, None, False)
@@ -133,6 +140,10 @@ class ToolServer:
             raise ValueError("a body is cut or stalled, not both")
         fault_at = cut_after if cut_after is not None else stall_after
         self.bodies[path] = (body, content_type, status, fault_at, stall_after is not None)
+
+    def redirect(self, path, address):
+        """Answers GET `path` with 302 to `address`."""
+        self.redirects[path] = address
 
     def url(self, path="/"):
         return f"http://127.0.0.1:{self.port}{path}"

@@ -79,7 +79,10 @@ class CountingImports : public pe::ImportResolver {
   int loaded = 0, released = 0;
   void* LoadModule(const char* name) override {
     if (refuse == name) return nullptr;
-    void* m = win32::SystemImports().LoadModule(name);
+    // The test's own provider DLL lies beside the probe, outside the system folder.
+    void* m = std::string(name) != "skin_provider.dll"
+                  ? win32::SystemImports().LoadModule(name)
+                  : LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR);
     loaded += m != nullptr;
     return m;
   }
@@ -236,7 +239,8 @@ void FeaturesAtPreferredBase() {
   Bytes dll = ReadDll("case_features.dll");
   const pe::ImageInfo info = Describe(dll);
   ClearEvents();
-  auto lib = MemoryLibrary::Load(dll);
+  CountingImports imports;  // skin_provider.dll from beside the probe
+  auto lib = MemoryLibrary::Load(dll, win32::SystemPages(), imports);
   if (!lib) return Report("preferred-base", "not loaded");
   Report("preferred-base", reinterpret_cast<std::uint64_t>(lib->Base()) == info.imageBase ? "" : "placed elsewhere");
   const std::string attached = Events();
@@ -257,7 +261,8 @@ void FeaturesRelocated() {
   Occupied taken(info.imageBase, info.sizeOfImage);
   if (!taken.Held()) return Report("forced-relocation", "could not occupy the preferred base");
   ClearEvents();
-  auto lib = MemoryLibrary::Load(dll);
+  CountingImports imports;  // skin_provider.dll from beside the probe
+  auto lib = MemoryLibrary::Load(dll, win32::SystemPages(), imports);
   if (!lib) return Report("forced-relocation", "not loaded");
   if (reinterpret_cast<std::uint64_t>(lib->Base()) == info.imageBase) return Report("forced-relocation", "not moved");
   const std::string attached = Events();
@@ -397,6 +402,10 @@ int wmain() {
   Report("many-exports", ManyExports());
   Report("attach-refused", AttachRefused());
   Report("import-missing", ImportMissing());
+  // The program's resolver takes a library from the system folder only, never
+  // the one lying beside the program.
+  Report("imports-from-system-folder",
+         win32::SystemImports().LoadModule("skin_provider.dll") ? "loaded from beside the probe" : "");
   Report("bad-images", BadImages());
   return failures == 0 ? 0 : 1;
 }

@@ -1,17 +1,17 @@
 """Taking the update: the update window as defined, with the page's notes and
 nothing else of the page, the progress texts ticking while the new version
-downloads beside the interface, the new exe byte-identical in the program folder
-under the page's name, then the success message and the offer to start it. "No"
-keeps the program; "yes" starts the new version in the program folder and ends
-this one."""
-import hashlib
+downloads beside the interface from another server, its signature checked, the
+new exe byte-identical in the program folder under the page's name, then the
+success message and the offer to start it. "No" keeps the program; "yes" (the
+release now behind a redirect of the site) starts the new version in the program
+folder and ends this one."""
 import os
 import re
 import time
 
 import announcement
 from tool_server import ToolServer
-from updatesupport import exes, new_version, prepare
+from updatesupport import exes, new_version, prepare, sign
 from wine import SITE_PORT, check, main, wait_until
 
 NAME = "Velmora 1.1.3.exe"
@@ -33,13 +33,14 @@ def take_update(wine, ui):
 def scenario(wine):
     program = prepare(wine)
     exe = new_version()
-    with ToolServer(None, SITE_PORT) as site:
-        site.serve(OBJECT, exe, "application/octet-stream")
+    with ToolServer(None, SITE_PORT) as site, ToolServer() as releases:
+        # The release on a server of its own (another port), signed by the build's key.
+        releases.serve(OBJECT, exe, "application/octet-stream")
+        releases.serve(OBJECT + ".minisig", sign(exe, "1.1.3", NAME), "text/plain")
         site.serve(announcement.PATH, announcement.page(
-            latest="1.1.3", file_name=NAME, address=site.url(OBJECT),
-            sha256=hashlib.sha256(exe).hexdigest(), notes=NOTES,
+            latest="1.1.3", file_name=NAME, address=releases.url(OBJECT), notes=NOTES,
             before="<p>公告开头：这一段不属于更新说明</p>", after="<p>页尾：版权所有</p>"))
-        site.rate = 600 * 1024  # about five seconds for the exe, so the progress can be watched
+        releases.rate = 600 * 1024  # about five seconds for the exe, so the progress can be watched
 
         app = wine.start_velmora(quiet_site=False)
         ui = wine.driver()
@@ -97,8 +98,10 @@ def scenario(wine):
         with open(os.path.join(program, NAME), "rb") as f:
             check(f.read() == exe, "the new exe is byte-identical")
         check(exes(program) == [NAME], f"only the new exe beside velmora.exe: {exes(program)}")
-        paths = [p for p, _ in site.requests if p in (announcement.PATH, OBJECT)]
-        check(paths == [announcement.PATH, announcement.PATH, OBJECT], f"requests: {paths}")
+        paths = [p for p, _ in site.requests if p == announcement.PATH]
+        check(paths == [announcement.PATH, announcement.PATH], f"requests to the site: {paths}")
+        paths = [p for p, _ in releases.requests]
+        check(paths == [OBJECT, OBJECT + ".minisig"], f"requests for the release: {paths}")
 
         # "No" keeps the program; closing the window leaves the main window.
         ui.close("update")
@@ -109,9 +112,14 @@ def scenario(wine):
         check(wine.wait_exit(app) == 0, "Velmora ends cleanly")
         ui.quit()
 
-        # Again, and "yes": the new version starts in the program folder, this one ends.
-        site.rate = None
-        site.requests.clear()
+        # Again, the page naming the site, which redirects to the release, and "yes":
+        # the new version starts in the program folder, this one ends.
+        releases.rate = None
+        releases.requests.clear()
+        site.redirect(OBJECT, releases.url(OBJECT))
+        site.redirect(OBJECT + ".minisig", releases.url(OBJECT + ".minisig"))
+        site.serve(announcement.PATH, announcement.page(
+            latest="1.1.3", file_name=NAME, address=site.url(OBJECT), notes=NOTES))
         app = wine.start_velmora(quiet_site=False)
         ui = wine.driver()
         ui.wait_window("main")
@@ -126,6 +134,8 @@ def scenario(wine):
         check(folder.lower() == wine.windows_path(program).lower(), f"started in {folder}")
         with open(os.path.join(program, NAME), "rb") as f:
             check(f.read() == exe, "the replaced exe is byte-identical")
+        paths = [p for p, _ in releases.requests]
+        check(paths == [OBJECT, OBJECT + ".minisig"], f"the redirects followed: {paths}")
 
 
 if __name__ == "__main__":

@@ -1,14 +1,19 @@
 """The self-update when things go wrong: a download cut short is told as a
-failure, never as "新版本已经下载完成，感谢您的支持！", and stores nothing; an
-address off the site is refused without a request; closing the program while
-the new version downloads ends it cleanly and leaves no exe under the final name
-(nor a part of one)."""
+failure, never as "新版本已经下载完成，感谢您的支持！", and stores nothing; a
+release whose signature is missing, by another key, for another version or
+another file name, or whose exe was changed after signing, is refused with
+"新版本校验失败，已停止更新。" and nothing stored under an exe name; closing the
+program while the new version downloads ends it cleanly and leaves no exe under
+the final name (nor a part of one)."""
+import os
+
 import announcement
 from tool_server import ToolServer
-from updatesupport import exes, new_version, prepare
-from wine import SITE_PORT, TOOL_PORT, check, main, wait_until
+from updatesupport import exes, new_version, other_key, prepare, sign
+from wine import SITE_PORT, check, main, wait_until
 
 OBJECT = "/1507/down/new.exe"
+NAME = "Velmora 1.1.3.exe"
 
 
 def start_update(wine):
@@ -30,8 +35,8 @@ def scenario(wine):
     program = prepare(wine)
     exe = new_version()
     with ToolServer(None, SITE_PORT) as site:
-        site.serve(announcement.PATH, announcement.page(latest="1.1.3", address=site.url(OBJECT),
-                                                        notes=["新版本"]))
+        site.serve(announcement.PATH, announcement.page(latest="1.1.3", file_name=NAME,
+                                                        address=site.url(OBJECT), notes=["新版本"]))
 
         # Cut short: the full length announced, the connection closed halfway.
         site.serve(OBJECT, exe, "application/octet-stream", cut_after=len(exe) // 2)
@@ -43,18 +48,31 @@ def scenario(wine):
         check(exes(program) == [], f"nothing stored: {exes(program)}")
         leave(wine, app, ui)
 
-        # An address on another server of this machine: refused, never asked.
-        with ToolServer(None, TOOL_PORT) as other:
-            other.serve(OBJECT, exe, "application/octet-stream")
-            site.serve(announcement.PATH, announcement.page(latest="1.1.3", address=other.url(OBJECT)))
+        # Signatures that do not vouch for this exe as this release.
+        small = new_version(256 * 1024)
+        tampered = bytearray(small)
+        tampered[len(small) // 2] ^= 1
+        cases = [
+            ("unsigned", small, None),
+            ("tampered", bytes(tampered), sign(small, "1.1.3", NAME)),
+            ("another key", small, sign(small, "1.1.3", NAME, key=other_key(wine.root))),
+            ("another version", small, sign(small, "1.1.4", NAME)),
+            ("another file name", small, sign(small, "1.1.3", "explorer.exe")),
+        ]
+        for what, body, signature in cases:
+            site.serve(OBJECT, body, "application/octet-stream")
+            site.bodies.pop(OBJECT + ".minisig", None)
+            if signature is not None:
+                site.serve(OBJECT + ".minisig", signature, "text/plain")
+            site.requests.clear()
             app, ui = start_update(wine)
-            ui.expect_message("更新公告中的下载地址无效，已停止更新。", title="提示", ms=30000)
-            check(other.requests == [], f"nothing asked of the other server: {other.requests}")
-            check(exes(program) == [], "nothing stored")
+            ui.expect_message("新版本校验失败，已停止更新。", title="提示", ms=30000)
+            asked = [p for p, _ in site.requests if p.startswith(OBJECT)]
+            check(asked == [OBJECT, OBJECT + ".minisig"], f"{what}: requests {asked}")
+            check(exes(program) == [], f"{what}: nothing stored: {exes(program)}")
             leave(wine, app, ui)
 
         # Closed mid-download.
-        site.serve(announcement.PATH, announcement.page(latest="1.1.3", address=site.url(OBJECT)))
         site.serve(OBJECT, exe, "application/octet-stream")
         site.rate = 200 * 1024
         app, ui = start_update(wine)
