@@ -37,35 +37,44 @@ void UpdateFlow::Stop() {
 
 void UpdateFlow::Begin() {
   view_.ShowState(kStateReadingPage);
-  if (!task_.Start(AnnouncementRequest(settings_.siteHost, settings_.sitePort))) {
+  if (!Start(AnnouncementRequest(settings_.siteHost, settings_.sitePort))) {
     return Fail(kPageFailedText, "the task is busy");
   }
   stage_ = Stage::ReadingPage;
 }
 
 bool UpdateFlow::Tick() {
-  if (stage_ == Stage::ReadingPage) {
-    if (task_.State() == TaskState::Running) return true;
-    PageArrived();
-  } else if (stage_ == Stage::Downloading) {
-    if (task_.State() == TaskState::Running) {
-      const uint64_t received = task_.Received();
-      if (auto r = rate_.Sample(received)) {
-        rateBytesPerSecond_ = static_cast<uint64_t>(*r);
-        rateMeasured_ = true;
-      } else if (int64_t ms = clock_() - downloadStartMs_; !rateMeasured_ && ms > 0) {
-        // Until the first interval closes, the rate since the start.
-        rateBytesPerSecond_ = received * 1000 / static_cast<uint64_t>(ms);
-      }
-      ShowProgress();
-      return true;
+  if (stage_ == Stage::Downloading && task_.State() == TaskState::Running) {
+    const uint64_t received = task_.Received();
+    if (auto r = rate_.Sample(received)) {
+      rateBytesPerSecond_ = static_cast<uint64_t>(*r);
+      rateMeasured_ = true;
+    } else if (int64_t ms = clock_() - downloadStartMs_; !rateMeasured_ && ms > 0) {
+      // Until the first interval closes, the rate since the start.
+      rateBytesPerSecond_ = received * 1000 / static_cast<uint64_t>(ms);
     }
-    DownloadEnded();
-  } else if (stage_ == Stage::FetchingSignature) {
-    if (task_.State() == TaskState::Running) return true;
-    SignatureArrived();
+    ShowProgress();
   }
   return Working();
+}
+
+bool UpdateFlow::Start(FetchRequest request) {
+  // Told on the interface thread when the task has ended by itself; never after
+  // Stop, and never once this flow has gone.
+  return task_.Start(std::move(request), [this, alive = std::weak_ptr<bool>(alive_)] {
+    if (alive.lock()) TaskEnded();
+  });
+}
+
+void UpdateFlow::TaskEnded() {
+  switch (stage_) {
+    case Stage::ReadingPage: return PageArrived();
+    case Stage::Downloading: return DownloadEnded();
+    case Stage::FetchingSignature: return SignatureArrived();
+    case Stage::Idle:
+    case Stage::Done:
+    case Stage::Failed: return;
+  }
 }
 
 void UpdateFlow::PageArrived() {
@@ -118,7 +127,7 @@ void UpdateFlow::PageArrived() {
   signatureRequest_ = requestOf(*signature, kMaxSignatureFileBytes);
   log_.Write(std::string("update: downloading ") + (request.secure ? "https://" : "http://") +
              request.host + ":" + std::to_string(request.port) + request.object + " as " + fileName_);
-  if (!task_.Start(std::move(request))) return Fail(kDownloadFailedText, "the task is busy");
+  if (!Start(std::move(request))) return Fail(kDownloadFailedText, "the task is busy");
   stage_ = Stage::Downloading;
   rate_.Start(0);
   downloadStartMs_ = clock_();
@@ -136,7 +145,7 @@ void UpdateFlow::DownloadEnded() {
                                          " after " + std::to_string(task_.Received()) + " bytes");
   }
   exe_ = std::move(*content);
-  if (!task_.Start(signatureRequest_)) return Fail(kVerifyFailedText, "the task is busy");
+  if (!Start(signatureRequest_)) return Fail(kVerifyFailedText, "the task is busy");
   stage_ = Stage::FetchingSignature;
 }
 

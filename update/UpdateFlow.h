@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,8 +75,9 @@ class UpdateFlow {
 
   // Starts reading the page (the window's creation).
   void Begin();
-  // One timer tick: the progress while the download runs, and the next step once
-  // the task has ended. False once the flow has ended, so the timer can stop.
+  // One timer tick: the progress while the download runs. False once the flow
+  // has ended, so the timer can stop. Each next step is taken when the task
+  // tells, on the interface thread, that it has ended.
   bool Tick();
   void Stop();
 
@@ -84,6 +86,8 @@ class UpdateFlow {
   const std::string& storedPath() const { return storedPath_; }
 
  private:
+  bool Start(FetchRequest request);
+  void TaskEnded();
   void PageArrived();
   void DownloadEnded();
   void SignatureArrived();
@@ -109,6 +113,7 @@ class UpdateFlow {
   uint64_t rateBytesPerSecond_ = 0;
   std::string storedPath_;
   bool started_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for the task's posted call
 };
 
 }  // namespace velmora

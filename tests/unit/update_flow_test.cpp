@@ -65,10 +65,11 @@ class UpdateFlowTest : public ::testing::Test {
     s.runningExeName = "velmora.exe";
     return s;
   }
-  // Ticks as the window's timer would, until the flow has ended (bounded).
+  // The interface thread: the task's posted calls and the window's timer
+  // ticks, until the flow has ended (bounded).
   void RunToEnd(UpdateFlow& flow) {
     flow.Begin();
-    for (int i = 0; i < 20000 && flow.Tick(); ++i) {
+    for (int i = 0; i < 20000 && (ui.RunPosted(), flow.Tick()); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -180,6 +181,7 @@ TEST_F(UpdateFlowTest, LeftMidDownloadItStopsAndStoresNothing) {
     UpdateFlow flow(task, NativeFileSystem(), Settings(), view, NoLog(), [this] { return now; });
     flow.Begin();
     for (int i = 0; i < 20000 && server.HeldReads() == 0; ++i) {
+      ui.RunPosted();
       flow.Tick();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
