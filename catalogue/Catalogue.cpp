@@ -48,11 +48,11 @@ constexpr std::string_view kUninstalled = "卸载成功！";
 constexpr std::string_view kTechTreeUninstalled = "插件已卸载";
 
 constexpr std::array<CategoryInfo, kCategoryCount> kCategories = {{
-    {C::Aiming, "瞄准", "列表框", "mz", "ICON_MZ", kUninstalled},
-    {C::TechTree, "科技树", "科技树列表框", "kjs", "ICON_KJS", kTechTreeUninstalled},
-    {C::Icons, "图标", "图标列表框", "tb", "ICON_TB", kUninstalled},
-    {C::Shells, "炮弹", "炮弹列表框", "pd", "ICON_PD", kUninstalled},
-    {C::Other, "其他", "其他列表框", "qt", "ICON_QT", kUninstalled},
+    {C::Aiming, "瞄准", "mz", "ICON_MZ", kUninstalled},
+    {C::TechTree, "科技树", "kjs", "ICON_KJS", kTechTreeUninstalled},
+    {C::Icons, "图标", "tb", "ICON_TB", kUninstalled},
+    {C::Shells, "炮弹", "pd", "ICON_PD", kUninstalled},
+    {C::Other, "其他", "qt", "ICON_QT", kUninstalled},
 }};
 
 constexpr std::string_view kPorter = "作者：外服搬运";

@@ -20,7 +20,6 @@ inline constexpr int kEntryCount = 21;
 struct CategoryInfo {
   Category category;
   std::string_view pageButton;      // "瞄准"
-  std::string_view listUnit;        // "列表框", the check-list box of its list page
   std::string_view directory;       // "mz": server folder of its archives
   std::string_view iconResource;    // 35x35 PNG shown on every row, "ICON_MZ"
   std::string_view uninstalledText; // after a successful uninstall: "卸载成功！" or "插件已卸载"

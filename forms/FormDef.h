@@ -4,6 +4,7 @@
 // automation contract at the end of this header.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -50,6 +51,28 @@ struct WindowDef {
   bool framed;             // a top-level window with a frame (pages are frameless children)
   std::span<const UnitDef> units;
 };
+
+// A unit as the program's code names it. Made only by CheckedUnit, at compile
+// time, from a window's unit table: a name that is not in the table does not
+// build, so no handler or text can go to a unit that does not exist.
+class UnitName {
+ public:
+  constexpr std::string_view str() const { return name_; }
+
+ private:
+  constexpr explicit UnitName(std::string_view name) : name_(name) {}
+  template <std::size_t N>
+  friend consteval UnitName CheckedUnit(const UnitDef (&units)[N], std::string_view name);
+  std::string_view name_;
+};
+
+template <std::size_t N>
+consteval UnitName CheckedUnit(const UnitDef (&units)[N], std::string_view name) {
+  for (const UnitDef& u : units) {
+    if (u.name == name) return UnitName(name);
+  }
+  throw "no unit of this name in the window's definition";  // not a constant: the build stops
+}
 
 inline const UnitDef* FindUnit(const WindowDef& window, std::string_view unitName) {
   for (const UnitDef& u : window.units) {

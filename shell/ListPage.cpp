@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/UnitNames.h"
 #include "app/WindowDefs.h"
 #include "catalogue/InstalledState.h"
 #include "platform/win32/PictureBitmap.h"
@@ -35,7 +36,7 @@ ListPage::~ListPage() {
   for (const RowButton& b : rowButtons_) RemoveWindowSubclass(b.hwnd, &ButtonProc, kSubclassId);
 }
 
-HWND ListPage::List() const { return Unit(InfoOf(category_).listUnit); }
+HWND ListPage::List() const { return Unit(units::list_page::kLists[static_cast<int>(category_)]); }
 
 void ListPage::AddRows() {
   HWND list = List();

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "app/SiteAddresses.h"
+#include "app/UnitNames.h"
 #include "app/WindowDefs.h"
 #include "catalogue/Install.h"
 #include "catalogue/PluginPageView.h"
@@ -14,6 +15,7 @@
 #include "update/VersionCheck.h"
 
 namespace velmora {
+namespace unit = units::main_window;
 namespace {
 
 constexpr UINT kStartUpDuties = WM_APP + 1;
@@ -22,7 +24,6 @@ constexpr UINT kUpdateClosed = WM_APP + 4;    // wParam: the new version was sta
 // The page area: right of the page-button column (ends at x = 105), above the
 // game path row (starts at y = 488), holding a 640 x 475 page.
 constexpr POINT kPageOrigin = {107, 8};
-constexpr const char* kPageButtons[6] = {"按钮1", "按钮2", "按钮3", "按钮4", "按钮5", "按钮8"};
 
 // The check's texts as message boxes titled "提示", owned by the main window.
 class MessageBoxDialogs final : public CheckDialogs {
@@ -45,8 +46,8 @@ MainWindow::MainWindow(AppServices& app)
     // their message boxes have a visible owner.
     PostMessageW(hwnd(), kStartUpDuties, 0, 0);
   });
-  for (int i = 0; i < 6; ++i) OnClick(kPageButtons[i], [this, i] { ShowPage(i); });
-  OnClick("按钮6", [this] {
+  for (int i = 0; i < 6; ++i) OnClick(unit::kPageButtons[i], [this, i] { ShowPage(i); });
+  OnClick(unit::kBrowse, [this] {
     gameRoot_.Choose();
     RecoverInterruptedInstall();
     RefreshLists();  // the rows on screen show the new game root's state
@@ -54,10 +55,10 @@ MainWindow::MainWindow(AppServices& app)
   // While a plug-in download runs, nothing else may change the game root: a modal
   // folder browser would also halt the transfer.
   app_.pluginPages->OnInstallRunning([this](bool running) {
-    EnableWindow(Unit("按钮6"), !running);
+    EnableWindow(Unit(unit::kBrowse), !running);
   });
   app_.pluginPages->OnInstalledStateChanged([this] { RefreshLists(); });
-  OnClick("按钮7", [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
+  OnClick(unit::kStartGame, [this] { StartGame(app_.fs, app_.programDir, *this, *this); });
 }
 
 MainWindow::~MainWindow() {
@@ -178,7 +179,7 @@ bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
       if (link == NewsLink::OnSite || link == NewsLink::Elsewhere) win32::OpenWithExplorer(url);
       return false;
     };
-    const bool embedded = app_.ole.Ensure() && browser_.Create(news_->Unit("超文本浏览框1"), guard);
+    const bool embedded = app_.ole.Ensure() && browser_.Create(news_->Unit(units::news_page::kBrowser), guard);
     app_.log.Write(embedded ? "news: browser embedded" : "news: no browser engine, the page stays empty");
     if (embedded) browser_.Navigate(NewsAddress());
     result = 0;
@@ -207,7 +208,7 @@ std::string MainWindow::BrowseForFolder(std::string_view prompt) {
   return win32::BrowseForFolder(hwnd(), prompt, ValidGameRoot(app_.fs, app_.programDir));
 }
 
-void MainWindow::ShowGameRoot(std::string_view root) { SetText("编辑框1", root); }
+void MainWindow::ShowGameRoot(std::string_view root) { SetText(unit::kGameRoot, root); }
 
 bool MainWindow::Start(const std::string& executable, const std::string& workingFolder) {
   return win32::StartProcess(executable, workingFolder);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/UnitNames.h"
 #include "app/WindowDefs.h"
 #include "catalogue/InstalledState.h"
 #include "catalogue/Uninstall.h"
@@ -15,6 +16,7 @@
 #include "shell/Pictures.h"
 
 namespace velmora {
+namespace unit = units::plugin_page;
 
 namespace {
 
@@ -65,12 +67,12 @@ PluginPage::PluginPage(const CatalogueEntry& entry, AppServices& app)
     ShowInstallState(app_.fs, app_.programDir, entry_, *this);
     if (app_.pluginPages->InstallRunning()) EnableButtons(false);
   });
-  OnClick("按钮1", [this] { app_.pluginPages->StartInstall(*this); });
-  OnClick("按钮2", [this] {
+  OnClick(unit::kInstall, [this] { app_.pluginPages->StartInstall(*this); });
+  OnClick(unit::kUninstall, [this] {
     Uninstall(app_.fs, app_.programDir, entry_, *this, app_.log);
     app_.pluginPages->InstalledStateChanged();
   });
-  OnClick("图形按钮1", [this] {
+  OnClick(unit::kPreview, [this] {
     win32::OpenWithExplorer(ForumThreadAddress(entry_));
   });
 }
@@ -89,32 +91,32 @@ void PluginPage::BringForward() {
 }
 
 void PluginPage::EnableButtons(bool enabled) {
-  EnableWindow(Unit("按钮1"), enabled);
-  EnableWindow(Unit("按钮2"), enabled);
+  EnableWindow(Unit(unit::kInstall), enabled);
+  EnableWindow(Unit(unit::kUninstall), enabled);
 }
 
-void PluginPage::Repaint(std::string_view unit) {
+void PluginPage::Repaint(UnitName unit) {
   if (HWND h = Unit(unit)) InvalidateRect(h, nullptr, TRUE);
 }
 
-void PluginPage::SetInstallCaption(std::string_view caption) { SetText("按钮1", caption); }
+void PluginPage::SetInstallCaption(std::string_view caption) { SetText(unit::kInstall, caption); }
 
 void PluginPage::ShowMessage(std::string_view text, std::string_view title) {
   win32::ShowMessageBox(hwnd(), text, title);
 }
 
 void PluginPage::SetStatus(std::string_view text) {
-  SetText("标签2", text);
-  Repaint("标签2");
+  SetText(unit::kStatus, text);
+  Repaint(unit::kStatus);
 }
 
 void PluginPage::SetProgress(int percent) {
-  SendMessageW(Unit("进度条1"), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  SendMessageW(Unit(unit::kProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
 void PluginPage::SetRate(std::string_view rate) {
-  SetText("标签4", rate);
-  Repaint("标签4");
+  SetText(unit::kRate, rate);
+  Repaint(unit::kRate);
 }
 
 void PluginPage::DrawPreview(const DRAWITEMSTRUCT& item) {
@@ -145,7 +147,7 @@ void PluginPage::DrawPreview(const DRAWITEMSTRUCT& item) {
 bool PluginPage::HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
   if (msg == WM_DRAWITEM) {
     auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-    if (item->hwndItem == Unit("图形按钮1")) {
+    if (item->hwndItem == Unit(unit::kPreview)) {
       DrawPreview(*item);
       result = TRUE;
       return true;

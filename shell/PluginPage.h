@@ -33,7 +33,7 @@ class PluginPage final : public win32::Form, public PluginPageView, public Downl
 
  private:
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-  void Repaint(std::string_view unit);
+  void Repaint(UnitName unit);
   void DrawPreview(const DRAWITEMSTRUCT& item);
 
   const CatalogueEntry& entry_;

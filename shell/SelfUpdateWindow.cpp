@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "BuildConfig.h"
+#include "app/UnitNames.h"
 #include "app/WindowDefs.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/win32/MessageBox.h"
@@ -10,6 +11,7 @@
 #include "shell/AppServices.h"
 
 namespace velmora {
+namespace unit = units::update_window;
 namespace {
 
 // Four ticks a second: the figures move visibly without costing anything.
@@ -34,15 +36,15 @@ SelfUpdateWindow::SelfUpdateWindow(AppServices& app, std::function<void(bool)> o
       flow_(app.updateTask, app.fs, SettingsOf(app), *this, app.log),
       onClosed_(std::move(onClosed)) {
   OnCreated([this] {
-    SetText("标签1", CurrentVersionText(config::kProgramVersion));
-    SetText("透明标签1", UpdateKilobyteText(0));
-    SetText("透明标签4", UpdatePercentText(0));
+    SetText(unit::kVersion, CurrentVersionText(config::kProgramVersion));
+    SetText(unit::kRate, UpdateKilobyteText(0));
+    SetText(unit::kShare, UpdatePercentText(0));
     flow_.Begin();
-    SetTimerInterval("时钟1", kTickMs);
+    SetTimerInterval(unit::kTimer, kTickMs);
   });
-  OnTimer("时钟1", [this] {
+  OnTimer(unit::kTimer, [this] {
     if (flow_.Tick()) return;
-    SetTimerInterval("时钟1", 0);
+    SetTimerInterval(unit::kTimer, 0);
     // The new version takes over: this window goes, and the program with it.
     if (flow_.startedNewVersion()) PostMessageW(hwnd(), WM_CLOSE, 0, 0);
   });
@@ -58,31 +60,31 @@ bool SelfUpdateWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT&) {
   if (msg == WM_DESTROY) {
     // Closed by the user or with the main window: the download stops here, and
     // nothing is stored.
-    SetTimerInterval("时钟1", 0);
+    SetTimerInterval(unit::kTimer, 0);
     flow_.Stop();
     if (onClosed_) onClosed_(flow_.startedNewVersion());
   }
   return false;
 }
 
-void SelfUpdateWindow::Repaint(std::string_view unit) {
+void SelfUpdateWindow::Repaint(UnitName unit) {
   if (HWND h = Unit(unit)) InvalidateRect(h, nullptr, TRUE);
 }
 
-void SelfUpdateWindow::ShowNotes(std::string_view text) { SetText("编辑框3", text); }
+void SelfUpdateWindow::ShowNotes(std::string_view text) { SetText(unit::kNotes, text); }
 
 void SelfUpdateWindow::ShowState(std::string_view text) {
-  SetText("透明标签5", text);
-  Repaint("透明标签5");
+  SetText(unit::kState, text);
+  Repaint(unit::kState);
 }
 
 void SelfUpdateWindow::ShowProgress(std::string_view kilobyteText, std::string_view percentText,
                                 int percent) {
-  SetText("透明标签1", kilobyteText);
-  SetText("透明标签4", percentText);
-  SendMessageW(Unit("进度条1"), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-  Repaint("透明标签1");
-  Repaint("透明标签4");
+  SetText(unit::kRate, kilobyteText);
+  SetText(unit::kShare, percentText);
+  SendMessageW(Unit(unit::kProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  Repaint(unit::kRate);
+  Repaint(unit::kShare);
 }
 
 void SelfUpdateWindow::Tell(std::string_view text) { win32::ShowMessageBox(hwnd(), text, kMessageTitle); }

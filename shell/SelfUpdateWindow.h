@@ -21,7 +21,7 @@ class SelfUpdateWindow final : public win32::Form, private UpdateView {
 
  private:
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-  void Repaint(std::string_view unit);
+  void Repaint(UnitName unit);
 
   // UpdateView
   void ShowNotes(std::string_view text) override;

@@ -257,7 +257,7 @@ void Form::CreateUnits() {
     // A unit inside another (the notes edit box in its group box) is a sibling of
     // its container laid over it: it must lie above it, or the container clips it.
     if (!u.parent.empty()) {
-      if (HWND container = Unit(u.parent)) {
+      if (HWND container = UnitNamed(u.parent)) {
         HWND above = GetWindow(container, GW_HWNDPREV);
         SetWindowPos(units_[i], above ? above : HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -289,16 +289,18 @@ void Form::LayoutUnits() {
   LayoutExtras();
 }
 
-HWND Form::Unit(std::string_view name) const {
+HWND Form::Unit(UnitName name) const { return UnitNamed(name.str()); }
+
+HWND Form::UnitNamed(std::string_view name) const {
   for (size_t i = 0; i < def_.units.size(); ++i) {
     if (def_.units[i].name == name) return units_.empty() ? nullptr : units_[i];
   }
   return nullptr;
 }
 
-void Form::SetTimerInterval(std::string_view unit, UINT milliseconds) {
+void Form::SetTimerInterval(UnitName unit, UINT milliseconds) {
   for (size_t i = 0; i < def_.units.size(); ++i) {
-    if (def_.units[i].name != unit) continue;
+    if (def_.units[i].name != unit.str()) continue;
     UINT_PTR id = kFirstUnitId + i;
     if (milliseconds == 0) {
       KillTimer(hwnd_, id);
@@ -308,7 +310,7 @@ void Form::SetTimerInterval(std::string_view unit, UINT milliseconds) {
   }
 }
 
-void Form::SetText(std::string_view unit, std::string_view utf8) {
+void Form::SetText(UnitName unit, std::string_view utf8) {
   if (HWND h = Unit(unit)) SetWindowTextW(h, Wide(utf8).c_str());
 }
 

@@ -32,18 +32,18 @@ class Form {
 
   HWND hwnd() const { return hwnd_; }
   const WindowDef& definition() const { return def_; }
-  HWND Unit(std::string_view name) const;
+  HWND Unit(UnitName name) const;
   int Scale(int pixels) const { return MulDiv(pixels, static_cast<int>(dpi_), 96); }
   UINT dpi() const { return dpi_; }
 
   // Bindings, at most one handler per unit event.
   void OnCreated(Handler h) { created_ = std::move(h); }
-  void OnClick(std::string_view unit, Handler h) { clicks_[std::string(unit)] = std::move(h); }
-  void OnTimer(std::string_view unit, Handler h) { timers_[std::string(unit)] = std::move(h); }
+  void OnClick(UnitName unit, Handler h) { clicks_[std::string(unit.str())] = std::move(h); }
+  void OnTimer(UnitName unit, Handler h) { timers_[std::string(unit.str())] = std::move(h); }
   // Ticks of a timer unit; 0 stops it.
-  void SetTimerInterval(std::string_view unit, UINT milliseconds);
+  void SetTimerInterval(UnitName unit, UINT milliseconds);
 
-  void SetText(std::string_view unit, std::string_view utf8);
+  void SetText(UnitName unit, std::string_view utf8);
   void Show(bool visible);
 
  protected:
@@ -57,6 +57,7 @@ class Form {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+  HWND UnitNamed(std::string_view name) const;
   void CreateUnits();
   void LayoutUnits();
   Box DefinedBox(const UnitDef& unit) const;

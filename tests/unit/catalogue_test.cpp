@@ -28,7 +28,6 @@ using V = std::vector<std::string_view>;
 
 TEST(CatalogueTable, CategoriesInPageButtonOrderWithTheirRows) {
   const V buttons = {"瞄准", "科技树", "图标", "炮弹", "其他"};
-  const V units = {"列表框", "科技树列表框", "图标列表框", "炮弹列表框", "其他列表框"};
   const V dirs = {"mz", "kjs", "tb", "pd", "qt"};
   const size_t counts[] = {5, 4, 3, 4, 5};
   ASSERT_EQ(AllCategories().size(), 5u);
@@ -38,7 +37,6 @@ TEST(CatalogueTable, CategoriesInPageButtonOrderWithTheirRows) {
     EXPECT_EQ(static_cast<int>(info.category), c);
     EXPECT_EQ(&InfoOf(info.category), &info);
     EXPECT_EQ(info.pageButton, buttons[static_cast<size_t>(c)]);
-    EXPECT_EQ(info.listUnit, units[static_cast<size_t>(c)]);
     EXPECT_EQ(info.directory, dirs[static_cast<size_t>(c)]);
     EXPECT_EQ(EntriesOf(info.category).size(), counts[c]) << info.pageButton;
     icons.insert(info.iconResource);
