@@ -119,10 +119,12 @@ void ListPage::DrawRow(const DRAWITEMSTRUCT& item) {
   SetBkMode(dc, TRANSPARENT);
   const int textLeft = iconX + Scale(kIconSize + 14);
   const int mid = (row.top + row.bottom) / 2;
-  HGDIOBJ oldFont = SelectObject(dc, nameFont_.Get());
-  SetTextColor(dc, RGB(20, 40, 80));
-  DrawText8(dc, e.displayName, {textLeft, row.top + Scale(8), textLeft + Scale(260), mid}, DT_LEFT | DT_VCENTER);
-  SelectObject(dc, oldFont);
+  {
+    Selection nameFont(dc, nameFont_.Get());
+    SetTextColor(dc, RGB(20, 40, 80));
+    DrawText8(dc, e.displayName, {textLeft, row.top + Scale(8), textLeft + Scale(260), mid},
+              DT_LEFT | DT_VCENTER);
+  }
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   DrawText8(dc, e.description, {textLeft, mid, textLeft + Scale(290), row.bottom - Scale(8)},
             DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);

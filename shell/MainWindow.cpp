@@ -40,6 +40,9 @@ class MessageBoxDialogs final : public CheckDialogs {
 
 MainWindow::MainWindow(AppServices& app)
     : Form(MainWindowDef()), app_(app), gameRoot_(app.fs, app.programDir, *this, app.log) {
+  // The program's windows live no longer than the main window, which owns them:
+  // its end is the program's.
+  OnDestroyed([] { PostQuitMessage(0); });
   OnCreated([this] {
     CreatePages();
     // The game root and the version check run once the window is on screen, so

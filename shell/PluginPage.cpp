@@ -137,11 +137,10 @@ void PluginPage::DrawPreview(const DRAWITEMSTRUCT& item) {
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, RGB(236, 240, 246));
   FontHandle font = win32::UiFont(Scale(28), FW_BOLD);
-  HGDIOBJ old = SelectObject(item.hDC, font.Get());
+  Selection selected(item.hDC, font.Get());
   std::wstring name = Wide(entry_.displayName);
   DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &r,
             DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(item.hDC, old);
 }
 
 bool PluginPage::HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {

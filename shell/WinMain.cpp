@@ -16,10 +16,10 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   using namespace velmora;
-  // 0. Every DLL loaded from now on comes from the system folder, never from the
-  //    program's own (a Downloads folder) or the current one.
+  // 1. The platform. Every DLL loaded from now on comes from the system folder,
+  //    never from the program's own (a Downloads folder) or the current one;
+  //    the program directory becomes the current folder.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // 1. The platform: the program directory becomes the current folder.
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
   const std::string programDir = win32::ProgramDirectory();
   SetCurrentDirectoryW(Wide(programDir).c_str());
@@ -31,6 +31,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     // 2. Global state lives in this scope and is released after the loop.
     AppServices app(programDir);
     app.log.Hold();  // written once the window is up
+    win32::Form::OnHandlerFailure([&app](std::string_view what) { app.log.Write(what); });
     app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " (" + config::kArchitecture + ") in " +
                   programDir);
     // 3. Module initialisers. A build that carries a skin maps its library
@@ -40,6 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 #if VELMORA_CARRIES_SKIN
     AppliedSkin skin = AttachCarriedSkin(app.log);
 #endif
+    // 4. The start-up window, the main window.
     MainWindow main(app);
     if (!main.Create()) {
       MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);
@@ -50,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     UpdateWindow(main.hwnd());
     app.log.Write("start: main window shown");
 
-    // 5. Until the last window of the program has closed.
+    // 5. Until the main window's life ends, and with it every window it owns.
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       HWND root = GetAncestor(msg.hwnd, GA_ROOT);

@@ -1,5 +1,7 @@
 #include "platform/win32/Form.h"
 
+#include <exception>
+
 #include <commctrl.h>
 
 #include <utility>
@@ -11,7 +13,6 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"VelmoraForm";
 constexpr wchar_t kHostClass[] = L"VelmoraHost";  // a plain child that embeds a control
-int g_openTopLevel = 0;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -23,9 +24,8 @@ UINT DpiOf(HWND hwnd) {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
   UINT dpi = fn && hwnd ? fn(hwnd) : 0;
   if (dpi == 0) {
-    HDC dc = GetDC(nullptr);
-    dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
-    ReleaseDC(nullptr, dc);
+    WindowDc screen(nullptr);
+    dpi = static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY));
   }
   return dpi ? dpi : 96;
 }
@@ -38,12 +38,28 @@ FontHandle UiFont(int pixelHeight, int weight) {
                                 DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
 }
 
+namespace {
+std::function<void(std::string_view)> g_failureReport;
+}  // namespace
+
+void Form::OnHandlerFailure(std::function<void(std::string_view)> report) {
+  g_failureReport = std::move(report);
+}
+
+void Form::ReportFailure(std::string_view window, UINT msg, std::string_view what) {
+  if (!g_failureReport) return;
+  try {
+    g_failureReport("window " + std::string(window) + ": message " + std::to_string(msg) +
+                    " ended by an exception: " + std::string(what));
+  } catch (...) {
+  }
+}
+
 Form::~Form() {
   if (hwnd_) {
     HWND h = std::exchange(hwnd_, nullptr);
     SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     DestroyWindow(h);
-    if (topLevel_ && --g_openTopLevel == 0) PostQuitMessage(0);
   }
 }
 
@@ -86,7 +102,6 @@ bool Form::Create(HWND parent, POINT pagePos) {
   SetPropW(hwnd_, kDefinitionProperty,
            reinterpret_cast<HANDLE>(static_cast<INT_PTR>(def_.number)));
   if (topLevel_) {
-    ++g_openTopLevel;
     UINT actual = DpiOf(hwnd_);
     if (actual != dpi_) dpi_ = actual;
     // Centre on the owner, or on the work area for the main window.
@@ -109,12 +124,12 @@ bool Form::Create(HWND parent, POINT pagePos) {
 
 void Form::UpdateFont() {
   font_ = UiFont(Scale(12));  // 9 points
-  HDC dc = GetDC(hwnd_);
-  HGDIOBJ old = SelectObject(dc, font_.Get());
-  TEXTMETRICW tm{};
-  lineHeight_ = GetTextMetricsW(dc, &tm) ? tm.tmHeight + tm.tmExternalLeading : Scale(14);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd_, dc);
+  {
+    WindowDc dc(hwnd_);
+    Selection font(dc.Get(), font_.Get());
+    TEXTMETRICW tm{};
+    lineHeight_ = GetTextMetricsW(dc.Get(), &tm) ? tm.tmHeight + tm.tmExternalLeading : Scale(14);
+  }
   for (HWND u : units_) {
     if (u) SendMessageW(u, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
   }
@@ -226,7 +241,7 @@ void Form::DrawLabel(const DRAWITEMSTRUCT& item) {
   std::wstring text(static_cast<size_t>(n) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(item.hwndItem, text.data(), n + 1)));
   if (text.empty()) return;
-  HGDIOBJ old = SelectObject(dc, font_.Get());
+  Selection font(dc, font_.Get());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(IsWindowEnabled(item.hwndItem) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
   auto measure = [dc](std::string_view piece) {
@@ -242,7 +257,6 @@ void Form::DrawLabel(const DRAWITEMSTRUCT& item) {
     TextOutW(dc, item.rcItem.left, y, w.c_str(), static_cast<int>(w.size()));
     y += lineHeight_;
   }
-  SelectObject(dc, old);
 }
 
 void Form::CreateUnits() {
@@ -328,13 +342,16 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
-  // Nothing may unwind through the system's window procedure frames; a handler
-  // that ran out of memory ends that one event instead.
+  // Nothing may unwind through the system's window procedure frames: a handler
+  // that throws (out of memory, say) ends that one event, and the log says so.
   try {
     return form->Dispatch(msg, wp, lp);
+  } catch (const std::exception& e) {
+    ReportFailure(form->def_.name, msg, e.what());
   } catch (...) {
-    return DefWindowProcW(hwnd, msg, wp, lp);
+    ReportFailure(form->def_.name, msg, "not a standard exception");
   }
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
@@ -407,7 +424,7 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowLongPtrW(h, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       units_.clear();
-      if (topLevel_ && --g_openTopLevel == 0) PostQuitMessage(0);
+      if (destroyed_) destroyed_();
       return DefWindowProcW(h, msg, wp, lp);
     }
   }

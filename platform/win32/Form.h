@@ -38,6 +38,11 @@ class Form {
 
   // Bindings, at most one handler per unit event.
   void OnCreated(Handler h) { created_ = std::move(h); }
+  // The window's life has ended (its last message).
+  void OnDestroyed(Handler h) { destroyed_ = std::move(h); }
+  // Where an exception that ends a handler is told (the diagnostics log); one
+  // for the program.
+  static void OnHandlerFailure(std::function<void(std::string_view)> report);
   void OnClick(UnitName unit, Handler h) { clicks_[std::string(unit.str())] = std::move(h); }
   void OnTimer(UnitName unit, Handler h) { timers_[std::string(unit.str())] = std::move(h); }
   // Ticks of a timer unit; 0 stops it.
@@ -56,6 +61,7 @@ class Form {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void ReportFailure(std::string_view window, UINT msg, std::string_view what);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   HWND UnitNamed(std::string_view name) const;
   void CreateUnits();
@@ -75,7 +81,7 @@ class Form {
   FontHandle font_;
   int lineHeight_ = 14;
   std::vector<Box> boxes_;  // parallel to def_.units, in pixels at dpi_
-  Handler created_;
+  Handler created_, destroyed_;
   std::map<std::string, Handler, std::less<>> clicks_, timers_;
 };
 

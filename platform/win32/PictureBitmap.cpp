@@ -5,31 +5,6 @@
 #include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
-namespace {
-
-// Restores a DC's previous selection when it goes.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-  ~Selection() {
-    if (previous_) SelectObject(dc_, previous_);
-  }
-  bool Valid() const { return previous_ != nullptr && previous_ != HGDI_ERROR; }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-struct MemoryDcTraits {
-  static HDC Invalid() { return nullptr; }
-  static void Close(HDC dc) { DeleteDC(dc); }
-};
-using MemoryDc = UniqueWinHandle<MemoryDcTraits>;
-
-}  // namespace
 
 std::string_view ResourceBytes(std::string_view name, HMODULE module) {
   if (!module) module = GetModuleHandleW(nullptr);

@@ -67,4 +67,44 @@ using FontHandle = UniqueWinHandle<GdiObjectTraits<HFONT>>;
 using BrushHandle = UniqueWinHandle<GdiObjectTraits<HBRUSH>>;
 using BitmapHandle = UniqueWinHandle<GdiObjectTraits<HBITMAP>>;
 
+struct MemoryDcTraits {  // CreateCompatibleDC
+  static HDC Invalid() { return nullptr; }
+  static void Close(HDC dc) { DeleteDC(dc); }
+};
+using MemoryDc = UniqueWinHandle<MemoryDcTraits>;
+
+// A window's device context from GetDC, released when it goes.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC Get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
+// An object selected into a device context; the previous selection comes back
+// when it goes.
+class Selection {
+ public:
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~Selection() {
+    if (Valid()) SelectObject(dc_, previous_);
+  }
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+  bool Valid() const { return previous_ != nullptr && previous_ != HGDI_ERROR; }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
 }  // namespace velmora
