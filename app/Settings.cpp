@@ -1,5 +1,9 @@
 #include "app/Settings.h"
 
+#include <array>
+
+#include "forms/Text.h"
+
 #include <vector>
 
 #include "platform/AsciiCase.h"
@@ -31,11 +35,8 @@ std::vector<Line> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
+// What a Windows INI reader skips around names and values.
+constexpr std::array<std::string_view, 3> kIniBlanks = {" ", "\t", "\r"};
 
 // A file that starts with a UTF-8 byte-order mark was saved as UTF-8 by an editor;
 // it is read and written as UTF-8 so its other lines stay intact. Every other file
@@ -71,21 +72,21 @@ struct Parsed {
 
 Parsed Parse(std::string_view raw, bool utf8File) {
   std::string text = Decode(raw, utf8File);
-  std::string_view t = Trim(text);
+  std::string_view t = Trim(text, kIniBlanks);
   Parsed p;
   if (t.empty() || t.front() == ';' || t.front() == '#') return p;
   if (t.front() == '[') {
     size_t close = t.find(']');
     if (close == std::string_view::npos) return p;
     p.kind = Kind::Section;
-    p.name = std::string(Trim(t.substr(1, close - 1)));
+    p.name = std::string(Trim(t.substr(1, close - 1), kIniBlanks));
     return p;
   }
   size_t eq = t.find('=');
   if (eq == std::string_view::npos) return p;
   p.kind = Kind::Entry;
-  p.name = std::string(Trim(t.substr(0, eq)));
-  p.value = std::string(Trim(t.substr(eq + 1)));
+  p.name = std::string(Trim(t.substr(0, eq), kIniBlanks));
+  p.value = std::string(Trim(t.substr(eq + 1), kIniBlanks));
   return p;
 }
 

@@ -1,5 +1,7 @@
 #include "catalogue/InstalledState.h"
 
+#include "platform/WindowsNames.h"
+
 #include "app/Settings.h"
 
 namespace velmora {
@@ -8,22 +10,13 @@ namespace {
 // One name of a path below the game root: no "." or "..", nothing Windows would
 // read as a drive, stream, wildcard or second separator, and no trailing dot or
 // blank (Windows drops those, so "x." would name "x").
-bool PlainName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  if (name.back() == '.' || name.back() == ' ') return false;
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) < 0x20) return false;
-    if (std::string_view("/:*?\"<>|").find(c) != std::string_view::npos) return false;
-  }
-  return true;
-}
 
 bool PlainTail(std::string_view tail) {
   if (tail.size() < 2 || tail[0] != '\\') return false;
   size_t start = 1;
   while (true) {
     size_t end = tail.find('\\', start);
-    if (!PlainName(tail.substr(start, end == std::string_view::npos ? end : end - start))) return false;
+    if (!IsPlainWindowsName(tail.substr(start, end == std::string_view::npos ? end : end - start))) return false;
     if (end == std::string_view::npos) return true;
     start = end + 1;
   }

@@ -1,5 +1,7 @@
 #include "forms/TextLayout.h"
 
+#include "forms/Text.h"
+
 #include <algorithm>
 
 namespace velmora {
@@ -13,21 +15,6 @@ bool Overlaps(const Box& a, const Box& b) {
 
 bool HasWindow(const UnitDef& u) {
   return u.kind != UnitKind::Timer && u.kind != UnitKind::ZipUnit && (u.flags & kVisible);
-}
-
-// One code point of UTF-8 text starting at `i`; its byte length.
-size_t CodePointLength(std::string_view s, size_t i) {
-  auto c = static_cast<unsigned char>(s[i]);
-  size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-  return std::min(n, s.size() - i);
-}
-
-char32_t CodePoint(std::string_view s, size_t i, size_t n) {
-  auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(s[i + k])); };
-  if (n == 1) return b(0);
-  if (n == 2) return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-  if (n == 3) return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-  return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
 }
 
 bool IsWide(char32_t c) {
@@ -52,20 +39,20 @@ std::vector<std::string_view> Pieces(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {
     size_t start = i;
-    size_t n = CodePointLength(s, i);
-    char32_t c = CodePoint(s, i, n);
+    size_t n = Utf8Length(s, i);
+    char32_t c = DecodeUtf8(s, i, n);
     i += n;
     if (IsWide(c)) {
       while (i < s.size()) {
-        size_t m = CodePointLength(s, i);
-        if (!IsClosingPunctuation(CodePoint(s, i, m))) break;
+        size_t m = Utf8Length(s, i);
+        if (!IsClosingPunctuation(DecodeUtf8(s, i, m))) break;
         i += m;
       }
     } else {
       const bool blank = c == ' ';
       while (i < s.size()) {
-        size_t m = CodePointLength(s, i);
-        char32_t d = CodePoint(s, i, m);
+        size_t m = Utf8Length(s, i);
+        char32_t d = DecodeUtf8(s, i, m);
         if (IsWide(d) || (d == ' ') != blank) break;
         i += m;
       }
@@ -125,7 +112,7 @@ std::vector<std::string> WrapLines(std::string_view utf8, int width,
     }
     // A word wider than a line: broken where it must be.
     for (size_t i = 0; i < piece.size();) {
-      size_t n = CodePointLength(piece, i);
+      size_t n = Utf8Length(piece, i);
       std::string next = line + std::string(piece.substr(i, n));
       if (!line.empty() && measure(next) > width) {
         flush();

@@ -12,7 +12,4 @@ namespace velmora {
 bool Gb18030ToUtf8(std::string_view gb, std::string& out);
 bool Utf8ToGb18030(std::string_view utf8, std::string& out);
 
-// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
-bool IsValidUtf8(std::string_view text);
-
 }  // namespace velmora

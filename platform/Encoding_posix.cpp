@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "forms/Text.h"
 #include "platform/Encoding.h"
 
 namespace velmora {

@@ -1,5 +1,7 @@
 #include "update/Announcement.h"
 
+#include "forms/Text.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -106,16 +108,6 @@ bool StripSuffix(std::string_view& s, std::string_view p) {
   return true;
 }
 
-// Blanks a page editor puts around a value: ASCII blanks, the ideographic space
-// and "&nbsp;".
-std::string_view TrimBlanks(std::string_view s) {
-  static constexpr std::string_view kBlanks[] = {" ", "\t", "\r", "\n", "\xE3\x80\x80", "&nbsp;"};
-  for (bool again = true; again;) {
-    again = false;
-    for (std::string_view b : kBlanks) again = StripPrefix(s, b) || StripSuffix(s, b) || again;
-  }
-  return s;
-}
 
 std::optional<std::string> ToUtf8(std::string_view gb) {
   std::string out;
@@ -123,23 +115,6 @@ std::optional<std::string> ToUtf8(std::string_view gb) {
   return out;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // The longest entity ("&#x10FFFF;") and tag this reader knows: the end of each is
 // looked for within that distance only, so reading a page is linear in its size.
@@ -234,7 +209,7 @@ std::string HtmlToText(std::string_view html) {
   std::string_view rest = flat;
   for (;;) {
     size_t nl = rest.find('\n');
-    std::string_view line = TrimBlanks(rest.substr(0, nl));
+    std::string_view line = Trim(rest.substr(0, nl), kPageBlanks);
     // One empty line between paragraphs at most.
     if (!line.empty() || (!lines.empty() && !lines.back().empty())) lines.push_back(line);
     if (nl == npos) break;
@@ -290,14 +265,14 @@ Announcement ParseAnnouncement(std::string_view page) {
       end = text.Next(end);
     }
     std::optional<std::string> value = ToUtf8(page.substr(from, end - from));
-    if (value) *value = std::string(TrimBlanks(*value));
+    if (value) *value = std::string(Trim(*value, kPageBlanks));
     return value;
   };
   a.restriction = lineField(kRestriction);
   // A version holds no "；": one there ends the field ("最新版本：1.1.3；").
   auto versionField = [&](Marker which) {
     std::optional<std::string> value = lineField(which);
-    if (value) *value = std::string(TrimBlanks(std::string_view(*value).substr(0, value->find("；"))));
+    if (value) *value = std::string(Trim(std::string_view(*value).substr(0, value->find("；")), kPageBlanks));
     return value;
   };
   a.latest = versionField(kLatest);

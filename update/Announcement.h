@@ -4,11 +4,17 @@
 // are matched exactly, at character starts only.
 #pragma once
 
+#include <array>
+
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace velmora {
+
+// Blanks a page editor puts around a value: ASCII blanks, the ideographic space
+// and "&nbsp;".
+inline constexpr std::array<std::string_view, 6> kPageBlanks = {" ", "\t", "\r", "\n", "\u3000", "&nbsp;"};
 
 // Each field as UTF-8 text without surrounding blanks; nullopt when the page
 // lacks the field's marker (or, for the address and the notes, their end marker).

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/AsciiCase.h"
+#include "platform/WindowsNames.h"
 #include "update/Version.h"
 
 namespace velmora {
@@ -14,27 +15,9 @@ bool EndsWithIgnoringCase(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && EqualsIgnoringAsciiCase(s.substr(s.size() - tail.size()), tail);
 }
 
-bool IsDeviceName(std::string_view name) {
-  // Windows reserves these whatever extension follows ("nul.exe" is the device).
-  std::string_view stem = name.substr(0, name.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  std::string s = AsciiLower(std::string(stem));
-  if (s == "con" || s == "prn" || s == "aux" || s == "nul" || s == "conin$" || s == "conout$") {
-    return true;
-  }
-  if (s.size() < 4 || (s.substr(0, 3) != "com" && s.substr(0, 3) != "lpt")) return false;
-  std::string_view n = std::string_view(s).substr(3);
-  // A digit, or superscript one, two or three, which Windows counts as well.
-  return (n.size() == 1 && n[0] >= '0' && n[0] <= '9') || n == "\xC2\xB9" || n == "\xC2\xB2" ||
-         n == "\xC2\xB3";
-}
-
-// A name another one may stand for, or that shows otherwise than it is: an 8.3
-// alias ("~" and a digit) and the bidi controls (U+200E/F, U+202A..E, U+2066..9).
-bool IsDeceptiveName(std::string_view name) {
-  for (size_t i = 0; i + 1 < name.size(); ++i) {
-    if (name[i] == '~' && name[i + 1] >= '0' && name[i + 1] <= '9') return true;
-  }
+// A name that shows otherwise than it is: the bidi controls (U+200E/F,
+// U+202A..E, U+2066..9) reorder what the user reads.
+bool ShowsOtherwise(std::string_view name) {
   for (size_t i = 0; i + 2 < name.size(); ++i) {
     if (name[i] != '\xE2') continue;
     auto b1 = static_cast<uint8_t>(name[i + 1]), b2 = static_cast<uint8_t>(name[i + 2]);
@@ -112,17 +95,11 @@ std::optional<std::string> BareExeName(std::string_view field) {
   if (name.empty() || name.size() > 200 || name.find("..") != std::string_view::npos) {
     return std::nullopt;
   }
-  for (char c : name) {
-    auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
-      return std::nullopt;
-    }
-  }
-  // Windows drops a trailing blank or dot, which would give another name than the
-  // one checked here; ".exe" itself is no name.
-  if (name.back() == ' ' || name.back() == '.' || name.size() <= kExe.size() ||
-      !EndsWithIgnoringCase(name, kExe) || name.front() == ' ' || IsDeviceName(name) ||
-      IsDeceptiveName(name) || IsStartedByName(name)) {
+  // A name Windows opens as written, that reads as it is, ends in ".exe" (which
+  // is no name by itself) and is none that Windows or Velmora starts by name.
+  if (!IsPlainWindowsName(name) || name.find('\x7F') != std::string_view::npos || name.front() == ' ' ||
+      name.size() <= kExe.size() || !EndsWithIgnoringCase(name, kExe) || ShowsOtherwise(name) ||
+      IsStartedByName(name)) {
     return std::nullopt;
   }
   return std::string(name);

@@ -1,5 +1,7 @@
 #include "update/VersionCheck.h"
 
+#include "forms/Text.h"
+
 #include "app/SiteAddresses.h"
 
 namespace velmora {
@@ -7,26 +9,15 @@ namespace {
 
 constexpr std::string_view kItemSeparator = "；";
 
-std::string_view Trim(std::string_view s) {
-  for (bool again = true; again;) {
-    again = false;
-    for (std::string_view b : {std::string_view(" "), std::string_view("\t"),
-                               std::string_view("\xE3\x80\x80")}) {
-      if (s.substr(0, b.size()) == b) s.remove_prefix(b.size()), again = true;
-      if (s.size() >= b.size() && s.substr(s.size() - b.size()) == b) s.remove_suffix(b.size()), again = true;
-    }
-  }
-  return s;
-}
 
 bool ItemNames(std::string_view item, const Version& running) {
-  item = Trim(item);
+  item = Trim(item, kPageBlanks);
   size_t dash = item.find('-');
   if (dash == std::string_view::npos) {
     auto v = Version::Parse(item);
     return v && *v == running;
   }
-  std::string_view low = Trim(item.substr(0, dash)), high = Trim(item.substr(dash + 1));
+  std::string_view low = Trim(item.substr(0, dash), kPageBlanks), high = Trim(item.substr(dash + 1), kPageBlanks);
   if (low.empty() && high.empty()) return false;
   std::optional<Version> lo, hi;
   if (!low.empty() && !(lo = Version::Parse(low))) return false;

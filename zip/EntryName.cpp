@@ -6,7 +6,9 @@
 #include <array>
 
 #include "platform/AsciiCase.h"
+#include "forms/Text.h"
 #include "platform/Encoding.h"
+#include "platform/WindowsNames.h"
 
 namespace velmora {
 namespace {
@@ -46,47 +48,8 @@ std::optional<std::string> UnicodePathField(std::string_view raw, std::string_vi
 }
 
 
-// Windows resolves these names to devices in every folder and with any extension.
-bool IsDeviceName(std::string_view part) {
-  std::string_view stem = part.substr(0, part.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  static constexpr std::array<std::string_view, 7> kPlain = {"CON", "PRN", "AUX", "NUL",
-                                                             "CONIN$", "CONOUT$", "CLOCK$"};
-  for (std::string_view d : kPlain) {
-    if (EqualsIgnoringAsciiCase(stem, d)) return true;
-  }
-  std::string_view head = stem.substr(0, 3);
-  if (!EqualsIgnoringAsciiCase(head, "COM") && !EqualsIgnoringAsciiCase(head, "LPT")) return false;
-  std::string_view digit = stem.substr(3);
-  // COM0-9, and the superscripts ¹ ² ³ that Windows also maps to ports.
-  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\u00b9" ||
-         digit == "\u00b2" || digit == "\u00b3";
-}
-
-// "PROFIL~1": Windows may read a "~" followed by digits as the short-name alias
-// of another folder, one whose long name passed these checks.
-bool LooksLikeShortName(std::string_view part) {
-  for (size_t i = part.find('~'); i != std::string_view::npos; i = part.find('~', i + 1)) {
-    if (i + 1 < part.size() && part[i + 1] >= '0' && part[i + 1] <= '9') return true;
-  }
-  return false;
-}
-
-bool IsAllowedPart(std::string_view part) {
-  if (part == ".." || part.back() == '.' || part.back() == ' ') return false;
-  if (LooksLikeShortName(part)) return false;
-  for (char c : part) {
-    auto u = static_cast<unsigned char>(c);
-    if (u < 0x20) return false;
-    switch (c) {
-      case '<': case '>': case ':': case '"': case '|': case '?': case '*':
-        return false;
-      default:
-        break;
-    }
-  }
-  return !IsDeviceName(part);
-}
+// The archive's own folder separators are split off before this.
+bool IsAllowedPart(std::string_view part) { return IsPlainWindowsName(part); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "forms/Text.h"
 #include "platform/Encoding.h"
 #include "update/Announcement.h"
 #include "update/UpdateRules.h"

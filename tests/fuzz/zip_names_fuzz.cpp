@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "forms/Text.h"
 #include "platform/Encoding.h"
 #include "zip/EntryName.h"
 
