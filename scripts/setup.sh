@@ -26,6 +26,7 @@ APT_PACKAGES=(
   wine wine64 xvfb x11-utils imagemagick fonts-wqy-microhei locales
   libgtest-dev googletest zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
   nginx-light libarchive-tools python3 python3-pil time procps
+  libsodium-dev minisign autoconf automake libtool
 )
 
 die() { echo "setup: $*" >&2; exit 1; }
