@@ -30,8 +30,11 @@ project=$(sed -n 's/^project(Velmora VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ "$VERSION" = "$project" ] || die "version $VERSION is not the project version $project of CMakeLists.txt; change project(... VERSION ...) and commit first"
 [ -z "$KEY" ] || [ -f "$KEY" ] || die "no secret key file $KEY"
 skin=${VELMORA_SKIN_LIBRARY:-}${VELMORA_SKIN_FILE:-}
-if [ -n "$skin" ] && { [ -z "${VELMORA_SKIN_LIBRARY:-}" ] || [ -z "${VELMORA_SKIN_FILE:-}" ]; }; then
-  die "VELMORA_SKIN_LIBRARY and VELMORA_SKIN_FILE are given together or not at all"
+if [ -n "$skin" ]; then
+  [ -f "${VELMORA_SKIN_LIBRARY:-}" ] && [ -f "${VELMORA_SKIN_FILE:-}" ] \
+    || die "VELMORA_SKIN_LIBRARY and VELMORA_SKIN_FILE name two files, given together or not at all"
+  cmake --list-presets 2>/dev/null | grep -q '"windows-x86"' \
+    || die "a skin library is carried by the x86 build (preset windows-x86), which this tree has not"
 fi
 
 commit=$(git rev-parse HEAD 2>/dev/null) || die "not a git checkout: a release is made from a commit"
@@ -61,7 +64,6 @@ build() { # preset folder cmake-args...: a fresh configure and build of velmora.
 }
 build windows "$BUILD/x64"
 if [ -n "$skin" ]; then
-  cmake --list-presets 2>/dev/null | grep -q '"windows-x86"' || die "a skin library needs the x86 build (preset windows-x86), which this tree has not"
   build windows-x86 "$BUILD/x86" "-DVELMORA_SKIN_LIBRARY=$VELMORA_SKIN_LIBRARY" "-DVELMORA_SKIN_FILE=$VELMORA_SKIN_FILE"
 fi
 
@@ -70,8 +72,8 @@ mkdir -p "$OUT"
 cp "$BUILD/x64/velmora.exe" "$OUT/velmora.exe"
 [ -z "$skin" ] || cp "$BUILD/x86/velmora.exe" "$OUT/velmora-x86.exe"
 
-# The texts are kept as plain UTF-8 with LF; players read them in Notepad, which
-# wants a byte-order mark and CRLF on every Windows.
+# The notices name the versions the exe is built from: setup.sh's pins of the
+# cross-built libraries, and the installed mingw-w64 runtime and GCC.
 upstream() { local v=${1#*:}; v=${v%-*}; echo "${v%.dfsg}"; }  # 1:1.2.13.dfsg-1 -> 1.2.13
 from_debian() { # source-package version -> "upstream (Debian source package name version)"
   echo "$(upstream "$2") (Debian source package $1 $2)"
@@ -84,6 +86,8 @@ gcc=$(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)
 for v in "$(pin ZLIB_VERSION)" "$(pin PNG_VERSION)" "$(pin JPEG_VERSION)" "$sodium" "$mingw" "$gcc"; do
   [ -n "$v" ] || die "a library version is missing (scripts/setup.sh pins, installed mingw-w64 packages)"
 done
+# The texts are kept as plain UTF-8 with LF; players read them in Notepad, which
+# wants a byte-order mark and CRLF on every Windows.
 windows_text() { # template output: fills in the versions, adds the byte-order mark and CRLF
   { printf '\xef\xbb\xbf'
     sed -e "s|@VERSION@|$VERSION|g" -e "s|@COMMIT@|$commit|g" \
