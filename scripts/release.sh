@@ -49,9 +49,8 @@ DIST=${VELMORA_RELEASE_DIST:-$ROOT/dist}
 OUT=$DIST/Velmora-$VERSION
 BUILD=$(mktemp -d "${TMPDIR:-/tmp}/velmora-release.XXXXXX")
 trap 'rm -rf "$BUILD"' EXIT
-# Nothing in the build reads a clock today; a tool that does gets the commit's time.
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
-export SOURCE_DATE_EPOCH
+# No SOURCE_DATE_EPOCH: nothing in the build reads a clock, and a plain build of
+# the preset must give this same exe (ld would take the PE time stamp from it).
 
 cmake_args=(-DVELMORA_BUILD_BENCH=OFF)
 [ -z "${VELMORA_UPDATE_PUBLIC_KEY:-}" ] || cmake_args+=("-DVELMORA_UPDATE_PUBLIC_KEY=$VELMORA_UPDATE_PUBLIC_KEY")
