@@ -24,7 +24,8 @@ constexpr const char* kReading = "开始下载";
 constexpr std::string_view kFinished = text::kDownloadFinished;
 constexpr std::string_view kCancelled = text::kDownloadCancelled;
 
-// The three header lines, byte for byte, as the tool server has always seen them.
+// The three header lines, byte for byte, as the tool server has always seen them
+// (docs/compatibility.md).
 std::string RequestHeaders(uint64_t offset) {
   return "Accept:  */*\r\nrange:bytes=" + std::to_string(offset) + "-\r\nContent-Length: 0\r\n";
 }
