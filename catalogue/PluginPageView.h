@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-namespace velmora {
+#include "app/Messages.h"
 
-inline constexpr std::string_view kMessageTitle = "提示";
+namespace velmora {
 
 class PluginPageView {
  public:
@@ -14,7 +14,7 @@ class PluginPageView {
   // Caption of the install button 按钮1: "安装" or "已安装".
   virtual void SetInstallCaption(std::string_view caption) = 0;
   // A message box; returns when the user has closed it.
-  virtual void ShowMessage(std::string_view text, std::string_view title = kMessageTitle) = 0;
+  virtual void ShowMessage(std::string_view text, std::string_view title = text::kMessageTitle) = 0;
 };
 
 }  // namespace velmora

@@ -27,14 +27,6 @@ std::string KilobyteFigure(double bytes) {
   return text;
 }
 
-std::string UpdateKilobyteText(uint64_t bytes) {
-  return "下载进度：" + KilobyteFigure(static_cast<double>(bytes)) + " KB/S";
-}
-
-std::string UpdatePercentText(int percent) {
-  return "已完成：" + std::to_string(percent) + "%  ";
-}
-
 RateMeter::RateMeter(MillisecondClock clock, int64_t intervalMs)
     : clock_(std::move(clock)), intervalMs_(intervalMs) {}
 

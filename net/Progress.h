@@ -1,7 +1,7 @@
-// Figures and texts of a running download: the share received, the kilobyte
-// figures (a kilobyte is 1024 bytes) and the rate over a recent interval. Shared by
-// the plug-in page (fed by the download after every piece) and the update window
-// (fed by its timer).
+// Figures of a running download: the share received, the kilobyte figures (a
+// kilobyte is 1024 bytes) and the rate over a recent interval. Shared by the
+// plug-in page (fed by the download after every piece) and the update window (fed
+// by its timer); the texts around them belong to the windows.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +22,6 @@ int Percent(uint64_t received, uint64_t total);
 // A kilobyte figure, rounded: one decimal below 1000 (1536 bytes -> "1.5"), whole
 // kilobytes from there (157388800 bytes -> "153700"), so that it fits its label.
 std::string KilobyteFigure(double bytes);
-
-// The update window's left and right labels: "下载进度：" + figure + " KB/S" and
-// "已完成：" + percentage + "%  " (two blanks).
-std::string UpdateKilobyteText(uint64_t bytes);
-std::string UpdatePercentText(int percent);
 
 // Rate over the most recent interval of at least `intervalMs`: each interval that
 // closes gives a new figure, so a stall shows as a falling rate rather than being

@@ -29,8 +29,8 @@ constexpr POINT kPageOrigin = {107, 8};
 class MessageBoxDialogs final : public CheckDialogs {
  public:
   explicit MessageBoxDialogs(HWND owner) : owner_(owner) {}
-  void Tell(std::string_view text) override { win32::ShowMessageBox(owner_, text, kMessageTitle); }
-  bool Ask(std::string_view question) override { return win32::AskYesNo(owner_, question, kMessageTitle); }
+  void Tell(std::string_view text) override { win32::ShowMessageBox(owner_, text, text::kMessageTitle); }
+  bool Ask(std::string_view question) override { return win32::AskYesNo(owner_, question, text::kMessageTitle); }
 
  private:
   HWND owner_;
@@ -203,7 +203,7 @@ bool MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
 }
 
 void MainWindow::ShowMessage(std::string_view text) {
-  win32::ShowMessageBox(hwnd(), text, kMessageTitle);
+  win32::ShowMessageBox(hwnd(), text, text::kMessageTitle);
 }
 
 std::string MainWindow::BrowseForFolder(std::string_view prompt) {

@@ -87,10 +87,10 @@ void SelfUpdateWindow::ShowProgress(std::string_view kilobyteText, std::string_v
   Repaint(unit::kShare);
 }
 
-void SelfUpdateWindow::Tell(std::string_view text) { win32::ShowMessageBox(hwnd(), text, kMessageTitle); }
+void SelfUpdateWindow::Tell(std::string_view text) { win32::ShowMessageBox(hwnd(), text, text::kMessageTitle); }
 
 bool SelfUpdateWindow::Ask(std::string_view question) {
-  return win32::AskYesNo(hwnd(), question, kMessageTitle);
+  return win32::AskYesNo(hwnd(), question, text::kMessageTitle);
 }
 
 bool SelfUpdateWindow::StartProgram(const std::string& path) {

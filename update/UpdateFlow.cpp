@@ -6,6 +6,14 @@
 
 namespace velmora {
 
+std::string UpdateKilobyteText(uint64_t bytes) {
+  return "下载进度：" + KilobyteFigure(static_cast<double>(bytes)) + " KB/S";
+}
+
+std::string UpdatePercentText(int percent) {
+  return "已完成：" + std::to_string(percent) + "%  ";
+}
+
 std::string CurrentVersionText(std::string_view running) {
   return "当前版本：" + std::string(running);
 }
@@ -36,9 +44,9 @@ void UpdateFlow::Stop() {
 }
 
 void UpdateFlow::Begin() {
-  view_.ShowState(kStateReadingPage);
+  view_.ShowState(text::kUpdateReadingPage);
   if (!Start(AnnouncementRequest(settings_.siteHost, settings_.sitePort))) {
-    return Fail(kPageFailedText, "the task is busy");
+    return Fail(text::kUpdatePageFailed, "the task is busy");
   }
   stage_ = Stage::ReadingPage;
 }
@@ -81,7 +89,7 @@ void UpdateFlow::PageArrived() {
   std::optional<std::string> body = task_.TakeResult();
   std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
   if (!page) {
-    return Fail(kPageFailedText, body ? "no announcement page"
+    return Fail(text::kUpdatePageFailed, body ? "no announcement page"
                                       : std::string("page ") + FetchOutcomeName(task_.LastOutcome()));
   }
   if (page->notes) view_.ShowNotes(HtmlToText(*page->notes));
@@ -93,21 +101,21 @@ void UpdateFlow::PageArrived() {
     signature = ParseDownloadAddress(*page->downloadAddress + ".minisig");
   }
   if (!target || !signature) {
-    return Fail(kAddressRefusedText, "address refused: " + page->downloadAddress.value_or("(none)"));
+    return Fail(text::kUpdateAddressRefused, "address refused: " + page->downloadAddress.value_or("(none)"));
   }
   // What the signature must vouch for is settled before anything is fetched.
   std::optional<Version> published = PublishedVersion(*page);
   std::optional<Version> running = Version::Parse(settings_.runningVersion);
   if (!published || !running || !(*running < *published)) {
-    return Fail(kVerifyFailedText, "the page publishes no newer version");
+    return Fail(text::kUpdateVerifyFailed, "the page publishes no newer version");
   }
   std::optional<ReleaseKey> key = ParseReleaseKey(settings_.publicKey);
-  if (!key) return Fail(kVerifyFailedText, "this build carries no update signing key");
+  if (!key) return Fail(text::kUpdateVerifyFailed, "this build carries no update signing key");
   key_ = *key;
   comment_ = ReleaseComment(published->text(), page->fileName.value_or(""));
   std::optional<std::string> name =
       NewVersionFileName(page->fileName, settings_.runningExeName, published->text());
-  if (!name) return Fail(kStoreFailedText, "no name for the new version");
+  if (!name) return Fail(text::kUpdateStoreFailed, "no name for the new version");
   fileName_ = *name;
 
   // Redirects are followed for these two only: the signature checks the bytes.
@@ -127,13 +135,13 @@ void UpdateFlow::PageArrived() {
   signatureRequest_ = requestOf(*signature, kMaxSignatureFileBytes);
   log_.Write(std::string("update: downloading ") + (request.secure ? "https://" : "http://") +
              request.host + ":" + std::to_string(request.port) + request.object + " as " + fileName_);
-  if (!Start(std::move(request))) return Fail(kDownloadFailedText, "the task is busy");
+  if (!Start(std::move(request))) return Fail(text::kUpdateDownloadFailed, "the task is busy");
   stage_ = Stage::Downloading;
   rate_.Start(0);
   downloadStartMs_ = clock_();
   rateMeasured_ = false;
   rateBytesPerSecond_ = 0;
-  view_.ShowState(kStateDownloading);
+  view_.ShowState(text::kUpdateDownloading);
   ShowProgress();
 }
 
@@ -141,11 +149,11 @@ void UpdateFlow::DownloadEnded() {
   std::optional<std::string> content = task_.TakeResult();
   ShowProgress();  // what arrived, whether or not it is whole
   if (!content) {
-    return Fail(kDownloadFailedText, std::string("download ") + FetchOutcomeName(task_.LastOutcome()) +
+    return Fail(text::kUpdateDownloadFailed, std::string("download ") + FetchOutcomeName(task_.LastOutcome()) +
                                          " after " + std::to_string(task_.Received()) + " bytes");
   }
   exe_ = std::move(*content);
-  if (!Start(signatureRequest_)) return Fail(kVerifyFailedText, "the task is busy");
+  if (!Start(signatureRequest_)) return Fail(text::kUpdateVerifyFailed, "the task is busy");
   stage_ = Stage::FetchingSignature;
 }
 
@@ -154,32 +162,32 @@ void UpdateFlow::SignatureArrived() {
   std::string content = std::move(exe_);
   exe_.clear();
   if (!signature) {
-    return Fail(kVerifyFailedText,
+    return Fail(text::kUpdateVerifyFailed,
                 std::string("signature ") + FetchOutcomeName(task_.LastOutcome()));
   }
   const SignatureVerdict verdict = VerifyRelease(*signature, content, key_, comment_);
   if (verdict != SignatureVerdict::Good) {
-    return Fail(kVerifyFailedText, std::string("signature ") + SignatureVerdictName(verdict) +
+    return Fail(text::kUpdateVerifyFailed, std::string("signature ") + SignatureVerdictName(verdict) +
                                        ", expected \"" + comment_ + "\"");
   }
   // Written beside its final name and moved there once whole.
   const std::string path = settings_.programDir + fileName_;
-  if (!fs_.WriteFileAtomic(path, content)) return Fail(kStoreFailedText, "cannot write " + path);
+  if (!fs_.WriteFileAtomic(path, content)) return Fail(text::kUpdateStoreFailed, "cannot write " + path);
   storedPath_ = path;
   log_.Write("update: stored " + std::to_string(content.size()) + " bytes as " + path);
   stage_ = Stage::Done;
-  view_.ShowState(kStateDone);
-  view_.Tell(kDownloadedText);
-  if (view_.Ask(kStartNewText)) {
+  view_.ShowState(text::kUpdateDone);
+  view_.Tell(text::kUpdateDownloaded);
+  if (view_.Ask(text::kUpdateStartNew)) {
     started_ = view_.StartProgram(path);
-    if (!started_) view_.Tell(kStartFailedText);
+    if (!started_) view_.Tell(text::kUpdateStartFailed);
   }
 }
 
 void UpdateFlow::Fail(std::string_view text, std::string_view why) {
   stage_ = Stage::Failed;
   log_.Write("update: failed, " + std::string(why));
-  view_.ShowState(kStateFailed);
+  view_.ShowState(text::kUpdateFailed);
   view_.Tell(text);
 }
 

@@ -21,23 +21,29 @@
 
 namespace velmora {
 
+namespace text {
 // State texts beside the current-version line.
-inline constexpr std::string_view kStateReadingPage = "正在读取公告";
-inline constexpr std::string_view kStateDownloading = "正在下载";
-inline constexpr std::string_view kStateDone = "下载完成";
-inline constexpr std::string_view kStateFailed = "更新失败";
+inline constexpr std::string_view kUpdateReadingPage = "正在读取公告";
+inline constexpr std::string_view kUpdateDownloading = "正在下载";
+inline constexpr std::string_view kUpdateDone = "下载完成";
+inline constexpr std::string_view kUpdateFailed = "更新失败";
 // Messages of the update window.
-inline constexpr std::string_view kPageFailedText = "读取更新公告失败，请稍后重试。";
-inline constexpr std::string_view kAddressRefusedText = "更新公告中的下载地址无效，已停止更新。";
-inline constexpr std::string_view kDownloadFailedText = "新版本下载失败，请稍后重试。";
-inline constexpr std::string_view kVerifyFailedText = "新版本校验失败，已停止更新。";
-inline constexpr std::string_view kStoreFailedText = "新版本保存失败，请检查程序目录是否可以写入。";
-inline constexpr std::string_view kDownloadedText = "新版本已经下载完成，感谢您的支持！";
-inline constexpr std::string_view kStartNewText = "是否立即启动新版本？";
-inline constexpr std::string_view kStartFailedText = "新版本启动失败，请到程序目录中手动启动。";
+inline constexpr std::string_view kUpdatePageFailed = "读取更新公告失败，请稍后重试。";
+inline constexpr std::string_view kUpdateAddressRefused = "更新公告中的下载地址无效，已停止更新。";
+inline constexpr std::string_view kUpdateDownloadFailed = "新版本下载失败，请稍后重试。";
+inline constexpr std::string_view kUpdateVerifyFailed = "新版本校验失败，已停止更新。";
+inline constexpr std::string_view kUpdateStoreFailed = "新版本保存失败，请检查程序目录是否可以写入。";
+inline constexpr std::string_view kUpdateDownloaded = "新版本已经下载完成，感谢您的支持！";
+inline constexpr std::string_view kUpdateStartNew = "是否立即启动新版本？";
+inline constexpr std::string_view kUpdateStartFailed = "新版本启动失败，请到程序目录中手动启动。";
+}  // namespace text
 
 // "当前版本：" + the running version, for 标签1.
 std::string CurrentVersionText(std::string_view running);
+// The left and right labels under the progress: "下载进度：" + figure + " KB/S" and
+// "已完成：" + percentage + "%  " (two blanks).
+std::string UpdateKilobyteText(uint64_t bytes);
+std::string UpdatePercentText(int percent);
 
 class UpdateView {
  public:

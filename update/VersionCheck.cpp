@@ -87,15 +87,15 @@ CheckOutcome DecideVersionCheck(const std::optional<Announcement>& page, const V
 
 AfterCheck ConcludeVersionCheck(const CheckOutcome& outcome, CheckDialogs& dialogs) {
   if (!outcome.reached) {
-    dialogs.Tell(kConnectFailedText);
+    dialogs.Tell(text::kCheckConnectFailed);
     return AfterCheck::GoOn;
   }
   if (outcome.outOfService) {
-    dialogs.Tell(kOutOfServiceText);
-    if (outcome.newer && dialogs.Ask(kUpdateOfferText)) return AfterCheck::OpenUpdateThenEnd;
+    dialogs.Tell(text::kCheckOutOfService);
+    if (outcome.newer && dialogs.Ask(text::kCheckUpdateOffer)) return AfterCheck::OpenUpdateThenEnd;
     return AfterCheck::End;
   }
-  if (outcome.newer && dialogs.Ask(kUpdateOfferText)) return AfterCheck::OpenUpdate;
+  if (outcome.newer && dialogs.Ask(text::kCheckUpdateOffer)) return AfterCheck::OpenUpdate;
   return AfterCheck::GoOn;
 }
 

@@ -12,9 +12,11 @@
 
 namespace velmora {
 
-inline constexpr std::string_view kConnectFailedText = "连接服务器失败!请稍后重试。";
-inline constexpr std::string_view kOutOfServiceText = "该版本已经停止使用,感谢您的支持！";
-inline constexpr std::string_view kUpdateOfferText = "检测到版本已更新,是否升级到最新版本？";
+namespace text {
+inline constexpr std::string_view kCheckConnectFailed = "连接服务器失败!请稍后重试。";
+inline constexpr std::string_view kCheckOutOfService = "该版本已经停止使用,感谢您的支持！";
+inline constexpr std::string_view kCheckUpdateOffer = "检测到版本已更新,是否升级到最新版本？";
+}  // namespace text
 
 // The fetch of the announcement page on the maker's web site: short waits, and a
 // size no article comes near, so a silent or endless server ends in "nothing".

@@ -232,7 +232,7 @@ class ScriptedDialogs : public CheckDialogs {
 
 TEST(VersionCheck, WhatFollowsEachOutcome) {
   using S = std::vector<std::string>;
-  const std::string failed(kConnectFailedText), stopped(kOutOfServiceText), offer(kUpdateOfferText);
+  const std::string failed(text::kCheckConnectFailed), stopped(text::kCheckOutOfService), offer(text::kCheckUpdateOffer);
   const std::optional<Version> newer = V("1.1.3");
   struct Case {
     const char* what;

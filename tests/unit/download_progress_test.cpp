@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net/Progress.h"
+#include "update/UpdateFlow.h"
 
 namespace velmora {
 namespace {
