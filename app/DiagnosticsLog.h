@@ -61,7 +61,7 @@ class DiagnosticsLog final : public EventLog {
   std::string path_;
   Clock clock_;
   uint64_t cap_;
-  std::mutex mutex_;  // the update download writes from its own thread
+  std::mutex mutex_;  // the workers write beside the interface thread
   bool holding_ = false;
   std::string held_;
 };
