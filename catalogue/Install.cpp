@@ -48,6 +48,19 @@ std::string_view ResultName(UnpackResult r) {
 
 }  // namespace
 
+std::string_view StateText(DownloadState state) {
+  switch (state) {
+    case DownloadState::Connecting: return "正在连接Internet";
+    case DownloadState::Connected: return "Internet连接已建立";
+    case DownloadState::RangeHonoured: return "服务器支持网络续传";
+    case DownloadState::RangeIgnored: return "服务器不支持网络续传";
+    case DownloadState::Reading: return "开始下载";
+    case DownloadState::Finished: return "下载完毕";
+    case DownloadState::Cancelled: return "已取消下载";
+  }
+  return {};
+}
+
 InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
                              ArchiveDownloader& downloader, const CatalogueEntry& entry,
                              InstallProgressView& view, TransferHandles& cancel, EventLog& log) {
@@ -109,7 +122,7 @@ void FinishInstall(FileSystem& fs, const InstallOutcome& outcome, PluginPageView
                    DownloadView* progress) {
   if (outcome.installed && progress) {
     progress->SetProgress(100);
-    progress->SetStatus(text::kDownloadFinished);
+    progress->SetState(DownloadState::Finished);
   }
   if (outcome.installed && page) page->SetInstallCaption(text::kInstalledCaption);
   if (!outcome.message.empty() && page) page->ShowMessage(outcome.message);

@@ -35,6 +35,12 @@ inline constexpr std::string_view kGameFilesNotWritten = "无法写入游戏目�
 // The download did not complete (no connection, an error status, cut short).
 inline constexpr std::string_view kDownloadFailed = "插件下载失败，请检查网络连接后重试。";
 inline constexpr std::string_view kUnpacking = "正在解压";
+}  // namespace text
+
+// The page's status label 标签2 for each state of the download.
+std::string_view StateText(DownloadState state);
+
+namespace text {
 // A failed install whose originals the system would not give back yet.
 inline constexpr std::string_view kRepairAtNextStart =
     "插件安装失败。部分游戏文件暂时无法还原，下次启动本程序时将自动修复游戏目录。";

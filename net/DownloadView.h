@@ -1,23 +1,29 @@
-// What a plug-in download tells its page while it runs: the status label 标签2,
-// the progress bar 进度条1 and the rate label 标签4. Called on the worker that
-// runs the download; the page shows each at once on the interface thread.
+// What a plug-in download tells whoever shows it while it runs: the state it is
+// in, the share received and the rate. Called on the worker that runs the
+// download; the words for the states belong to the page that shows them.
 #pragma once
 
 #include <string_view>
 
 namespace velmora {
 
-namespace text {
-inline constexpr std::string_view kDownloadFinished = "下载完毕";
-inline constexpr std::string_view kDownloadCancelled = "已取消下载";
-}  // namespace text
+enum class DownloadState {
+  Connecting,     // before the connection is opened
+  Connected,      // the request has been sent
+  RangeHonoured,  // the answer is 206
+  RangeIgnored,   // any other answer
+  Reading,        // the body is about to be read
+  Finished,       // the body has been read completely
+  Cancelled,      // cancelled before the end
+};
 
 class DownloadView {
  public:
   virtual ~DownloadView() = default;
-  virtual void SetStatus(std::string_view text) = 0;
+  virtual void SetState(DownloadState state) = 0;
   virtual void SetProgress(int percent) = 0;
-  virtual void SetRate(std::string_view rate) = 0;
+  // Kilobytes per second, as a figure ("153.6").
+  virtual void SetRate(std::string_view figure) = 0;
 };
 
 }  // namespace velmora

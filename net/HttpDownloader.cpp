@@ -16,13 +16,6 @@ constexpr uint64_t kReserveLimit = uint64_t{512} << 20;
 
 namespace wi = wininet;
 
-constexpr const char* kConnecting = "正在连接Internet";
-constexpr const char* kConnected = "Internet连接已建立";
-constexpr const char* kRangeHonoured = "服务器支持网络续传";
-constexpr const char* kRangeIgnored = "服务器不支持网络续传";
-constexpr const char* kReading = "开始下载";
-constexpr std::string_view kFinished = text::kDownloadFinished;
-constexpr std::string_view kCancelled = text::kDownloadCancelled;
 
 // The three header lines, byte for byte, as the tool server has always seen them
 // (docs/compatibility.md).
@@ -108,7 +101,7 @@ std::string HttpDownloader::Download(const std::string& object, bool resume, Dow
   // written, so the user sees how far the download got.
   if (step != Step::Done) return {};
 
-  view.SetStatus(kFinished);
+  view.SetState(DownloadState::Finished);
   DropTempFile();
   report_.outcome = DownloadOutcome::Completed;
   return std::move(t.content);
@@ -173,7 +166,7 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
   report_.received = 0;
   DownloadView& view = t.view;
 
-  view.SetStatus(kConnecting);
+  view.SetState(DownloadState::Connecting);
   RequestSpec spec;
   spec.host = host_;
   spec.port = port_;
@@ -189,12 +182,12 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
     return Fail(DownloadOutcome::ConnectFailed, answer.error);
   }
   if (answer.failure == RequestFailure::SendFailed) return Fail(DownloadOutcome::SendFailed, answer.error);
-  view.SetStatus(kConnected);
+  view.SetState(DownloadState::Connected);
 
   const int status = answer.status;
   report_.status = status;
   const bool rangeHonoured = status == 206;
-  view.SetStatus(rangeHonoured ? kRangeHonoured : kRangeIgnored);
+  view.SetState(rangeHonoured ? DownloadState::RangeHonoured : DownloadState::RangeIgnored);
   if (status == 416 && offset > 0) return Step::AskAgainFromStart;
   // An error page is never an archive; the held bytes stay for a later resume.
   if (status != 200 && status != 206) return Fail(DownloadOutcome::ErrorStatus);
@@ -210,7 +203,7 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
     return Fail(DownloadOutcome::TooLarge);
   }
 
-  view.SetStatus(kReading);
+  view.SetState(DownloadState::Reading);
   report_.resumeOffset = offset;
   Step step = ReadBody(t, answer.request, offset, rangeHonoured, total, answer.length);
   if (step != Step::Done) return step;
@@ -220,7 +213,7 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
 }
 
 HttpDownloader::Step HttpDownloader::Cancelled(DownloadView& view) {
-  view.SetStatus(kCancelled);
+  view.SetState(DownloadState::Cancelled);
   return Fail(DownloadOutcome::Cancelled);
 }
 
@@ -267,7 +260,7 @@ HttpDownloader::Step HttpDownloader::ReadBody(Transfer& t, wi::HINTERNET request
       uint32_t error = api_.GetLastError();
       writer.Submit(buffer, 0);
       if (t.handles.Cancelled()) {
-        view.SetStatus(kCancelled);
+        view.SetState(DownloadState::Cancelled);
         return stop(DownloadOutcome::Cancelled);
       }
       return stop(DownloadOutcome::ReadFailed, error);
@@ -283,13 +276,13 @@ HttpDownloader::Step HttpDownloader::ReadBody(Transfer& t, wi::HINTERNET request
     shownPercent = percent;
     showRate(rate.Sample(offset + received));
     if (t.handles.Cancelled()) {
-      view.SetStatus(kCancelled);
+      view.SetState(DownloadState::Cancelled);
       return stop(DownloadOutcome::Cancelled);
     }
   }
   // A cancel can also end a blocked read as a clean end of the body.
   if (t.handles.Cancelled()) {
-    view.SetStatus(kCancelled);
+    view.SetState(DownloadState::Cancelled);
     return stop(DownloadOutcome::Cancelled);
   }
   if (!writer.Finish()) return stop(DownloadOutcome::FileFailed);

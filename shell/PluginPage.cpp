@@ -27,8 +27,8 @@ class PostedProgress final : public InstallProgressView {
   PostedProgress(UiQueue& ui, std::shared_ptr<PluginPages::Install> install)
       : ui_(ui), install_(std::move(install)) {}
 
-  void SetStatus(std::string_view text) override {
-    Show([text = std::string(text)](PluginPage& p) { p.SetStatus(text); });
+  void SetState(DownloadState state) override {
+    Show([state](PluginPage& p) { p.SetState(state); });
   }
   void SetProgress(int percent) override {
     Show([percent](PluginPage& p) { p.SetProgress(percent); });
@@ -104,6 +104,8 @@ void PluginPage::SetInstallCaption(std::string_view caption) { SetText(unit::kIn
 void PluginPage::ShowMessage(std::string_view text, std::string_view title) {
   win32::ShowMessageBox(hwnd(), text, title);
 }
+
+void PluginPage::SetState(DownloadState state) { SetStatus(StateText(state)); }
 
 void PluginPage::SetStatus(std::string_view text) {
   SetText(unit::kStatus, text);

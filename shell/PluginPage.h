@@ -26,7 +26,8 @@ class PluginPage final : public win32::Form, public PluginPageView, public Downl
   void SetInstallCaption(std::string_view caption) override;
   void ShowMessage(std::string_view text, std::string_view title) override;
   // DownloadView, on the interface thread
-  void SetStatus(std::string_view text) override;
+  void SetState(DownloadState state) override;
+  void SetStatus(std::string_view text);
   void SetProgress(int percent) override;
   void SetRate(std::string_view rate) override;
   void EnableButtons(bool enabled);

@@ -27,7 +27,7 @@ using namespace velmora;
 
 class QuietView final : public DownloadView {
  public:
-  void SetStatus(std::string_view) override {}
+  void SetState(DownloadState) override {}
   void SetProgress(int) override {}
   void SetRate(std::string_view) override {}
 };

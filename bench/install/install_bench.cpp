@@ -36,7 +36,7 @@ using bench::NowMs;
 class QuietView : public InstallProgressView {
  public:
   double lastUnpackMs = 0;
-  void SetStatus(std::string_view) override {}
+  void SetState(DownloadState) override {}
   void SetProgress(int) override {}
   void SetRate(std::string_view) override {}
   void OnUnpackProgress(const UnpackProgress& p) override {

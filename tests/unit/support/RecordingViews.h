@@ -83,7 +83,7 @@ class RecordingPage : public PluginPageView, public ViewRecord {
 
 class RecordingDownloadView : public DownloadView, public ViewRecord {
  public:
-  void SetStatus(std::string_view text) override { Status(text); }
+  void SetState(DownloadState state) override { Status(StateText(state)); }
   void SetProgress(int percent) override { Progress(percent); }
   void SetRate(std::string_view rate) override { Rate(rate); }
 };
@@ -92,7 +92,7 @@ class RecordingInstallView : public InstallProgressView, public PluginPageView, 
  public:
   void SetInstallCaption(std::string_view c) override { Caption(c); }
   void ShowMessage(std::string_view text, std::string_view title) override { Shown(text, title); }
-  void SetStatus(std::string_view text) override { Status(text); }
+  void SetState(DownloadState state) override { Status(StateText(state)); }
   void SetProgress(int percent) override { Progress(percent); }
   void SetRate(std::string_view rate) override { Rate(rate); }
   void OnUnpackProgress(const UnpackProgress& p) override { Unpacked(p); }
