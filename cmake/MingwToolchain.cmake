@@ -1,0 +1,20 @@
+# What both mingw-w64 toolchain files share: the posix-thread compilers of
+# _host, and the cross-built libraries scripts/setup.sh keeps outside the repo
+# in VELMORA_DEPS/_deps.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${_host}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_host}-g++-posix)
+set(CMAKE_RC_COMPILER ${_host}-windres)
+if(NOT DEFINED VELMORA_DEPS)
+  if(DEFINED ENV{VELMORA_DEPS})
+    set(VELMORA_DEPS $ENV{VELMORA_DEPS})
+  else()
+    set(VELMORA_DEPS /var/cache/velmora-deps)
+  endif()
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${_host} ${VELMORA_DEPS}/${_deps})
+set(CMAKE_PREFIX_PATH ${VELMORA_DEPS}/${_deps})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
