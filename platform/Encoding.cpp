@@ -1,7 +1,0 @@
-#include "platform/Encoding.h"
-
-#include <cstdint>
-
-namespace velmora {
-
-}  // namespace velmora
