@@ -1,7 +1,8 @@
 """MemoryLibrary under Wine: the probe maps each test DLL of ours from memory and
 calls it (preferred base and forced relocation, 512-byte sections, many exports,
 imports by ordinal, forwarders, DllMain and TLS attach and detach, C++
-exceptions inside and out, page rights, unloading, refusals and damaged images)."""
+exceptions inside and out, page rights, unloading and refusals). Damaged images
+are the unit tests' and the fuzzer's: the loader parses before it takes memory."""
 import os
 
 from wine import check, main
@@ -10,7 +11,7 @@ HERE = os.path.join(os.environ["VELMORA_E2E_BIN"], "tests", "e2e", "skin")
 CASES = ["preferred-base", "dllmain-tls-attach", "exports-by-name", "imports-by-ordinal",
          "forwarded-exports", "exception-inside", "exception-out", "page-rights",
          "unload", "forced-relocation", "small-alignment", "small-alignment-shared-page", "no-relocations",
-         "many-exports", "attach-refused", "import-missing", "bad-images"]
+         "many-exports", "attach-refused", "import-missing"]
 
 
 def scenario(wine):

@@ -343,41 +343,6 @@ std::string ImportMissing() {
   return imports.loaded == imports.released ? "" : "imports left loaded";
 }
 
-// Damaged copies of a real DLL: cut at every byte of the headers and at the end
-// of each section's data, and with wrong fields. None loads; none crashes.
-std::string BadImages() {
-  const Bytes good = ReadDll("case_features.dll");
-  const pe::ImageInfo info = Describe(good);
-  if (info.sections.empty()) return "the DLL does not parse";
-  std::vector<Bytes> bad;
-  for (std::size_t n = 0; n <= info.sizeOfHeaders; ++n) bad.emplace_back(good.begin(), good.begin() + n);
-  for (const pe::Section& s : info.sections) {
-    if (s.fileSize) bad.emplace_back(good.begin(), good.begin() + s.fileOffset + s.fileSize - 1);
-  }
-  const std::uint32_t nt = good[0x3C] | good[0x3D] << 8;
-  auto changed = [&](std::size_t at, std::uint8_t value) {
-    Bytes b = good;
-    b[at] = value;
-    bad.push_back(b);
-  };
-  changed(0, 'Z');              // DOS magic
-  changed(nt + 1, 'X');         // NT signature
-#if defined(_WIN64)
-  changed(nt + 5, 0x01);        // machine: 0x0164
-  changed(nt + 25, 0x01);       // optional header magic: PE32
-#else
-  changed(nt + 4, 0x64);        // machine: 0x0164
-  changed(nt + 25, 0x02);       // optional header magic: PE32+
-#endif
-  changed(nt + 4 + 18 + 1, 0);  // not a DLL
-  CountingPages pages;
-  CountingImports imports;
-  for (const Bytes& b : bad) {
-    if (MemoryLibrary::Load(b, pages, imports)) return "a damaged image of " + std::to_string(b.size()) + " bytes loaded";
-  }
-  return pages.taken == pages.given && imports.loaded == imports.released ? "" : "resources left behind";
-}
-
 }  // namespace
 
 int wmain() {
@@ -389,6 +354,5 @@ int wmain() {
   Report("many-exports", ManyExports());
   Report("attach-refused", AttachRefused());
   Report("import-missing", ImportMissing());
-  Report("bad-images", BadImages());
   return failures == 0 ? 0 : 1;
 }
