@@ -68,24 +68,6 @@ std::uint64_t Get(const std::vector<std::uint8_t>& image, std::uint32_t at, int 
   return v;
 }
 
-TEST(PeImage, DescribesDllsOfTheBuildsWidthOnly) {
-  for (bool wide : {true, false}) {
-    Sample s = MakeSample(wide);
-    std::string file = s.w.Build();
-    auto info = pe::ParseImage(Bytes(file), s.Machine());
-    ASSERT_TRUE(info) << wide;
-    EXPECT_EQ(info->pe32plus, wide);
-    EXPECT_EQ(info->imageBase, s.w.imageBase);
-    ASSERT_EQ(info->sections.size(), 5u);
-    EXPECT_TRUE(info->sections[0].execute && !info->sections[0].write);
-    EXPECT_TRUE(info->sections[2].write);
-    EXPECT_EQ(info->sections[3].fileSize, 0u);
-    EXPECT_EQ(info->sections[3].size, 0x800u);
-    EXPECT_FALSE(info->imports.Empty() || info->exports.Empty() || info->relocations.Empty() || info->tls.Empty());
-    EXPECT_FALSE(pe::ParseImage(Bytes(file), wide ? pe::kMachineI386 : pe::kMachineAmd64));
-  }
-}
-
 TEST(PeImage, RefusesTruncatedAndDamagedHeaders) {
   Sample s = MakeSample(true);
   const std::string good = s.w.Build();
