@@ -63,9 +63,6 @@ class FileSystem {
   virtual bool CreateFolders(const std::string& path) = 0;
   // Moves a file over another, replacing it even when the target is read-only.
   virtual bool MoveReplace(const std::string& from, const std::string& to) = 0;
-  virtual bool SetModifiedTime(const std::string& path, const LocalTime& time) = 0;
-  virtual std::optional<LocalTime> ModifiedTime(const std::string& path) = 0;
-  virtual bool SetReadOnly(const std::string& path, bool readOnly) = 0;
   virtual std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) = 0;
   // Bytes free for the caller on the volume that holds the path.
   virtual std::optional<uint64_t> FreeSpace(const std::string& path) = 0;

@@ -160,31 +160,6 @@ class PosixFileSystem final : public FileSystem {
     return ::rename(Native(from).c_str(), Native(to).c_str()) == 0;
   }
 
-  bool SetModifiedTime(const std::string& path, const LocalTime& t) override {
-    struct timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = LocalSeconds(t);
-    times[0].tv_nsec = times[1].tv_nsec = 0;
-    return ::utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
-  }
-
-  std::optional<LocalTime> ModifiedTime(const std::string& path) override {
-    struct stat st {};
-    if (::stat(Native(path).c_str(), &st) != 0) return std::nullopt;
-    std::tm tm{};
-    time_t secs = st.st_mtime;
-    ::localtime_r(&secs, &tm);
-    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-  }
-
-  bool SetReadOnly(const std::string& path, bool readOnly) override {
-    std::string p = Native(path);
-    struct stat st {};
-    if (::stat(p.c_str(), &st) != 0) return false;
-    mode_t mode = readOnly ? (st.st_mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH))
-                           : (st.st_mode | S_IWUSR);
-    return ::chmod(p.c_str(), mode) == 0;
-  }
-
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) override {
     std::string p = Native(path);
     DIR* d = ::opendir(p.c_str());

@@ -218,34 +218,6 @@ class WinFileSystem final : public FileSystem {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
   }
 
-  bool SetModifiedTime(const std::string& path, const LocalTime& t) override {
-    FILETIME ft;
-    if (!ToFileTime(t, ft)) return false;
-    FileHandle h(CreateFileW(Win32Path(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return h && SetFileTime(h.Get(), nullptr, &ft, &ft);
-  }
-
-  std::optional<LocalTime> ModifiedTime(const std::string& path) override {
-    WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!GetFileAttributesExW(Win32Path(path).c_str(), GetFileExInfoStandard, &d)) return std::nullopt;
-    SYSTEMTIME utc, local;
-    if (!FileTimeToSystemTime(&d.ftLastWriteTime, &utc) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
-      return std::nullopt;
-    }
-    return LocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-  }
-
-  bool SetReadOnly(const std::string& path, bool readOnly) override {
-    std::wstring p = Win32Path(path);
-    DWORD a = GetFileAttributesW(p.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return false;
-    a = readOnly ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~FILE_ATTRIBUTE_READONLY);
-    return SetFileAttributesW(p.c_str(), a) != 0;
-  }
-
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) override {
     std::wstring p = Win32Path(path);
     WIN32_FIND_DATAW fd;

@@ -182,12 +182,6 @@ std::optional<Export> FindExportByName(std::span<const std::uint8_t> image, cons
   return std::nullopt;
 }
 
-std::optional<Export> FindExportByOrdinal(std::span<const std::uint8_t> image, const ImageInfo& info,
-                                          const ExportTable& table, std::uint32_t ordinal) {
-  if (ordinal < table.ordinalBase) return std::nullopt;
-  return ExportAt(image, info, table, ordinal - table.ordinalBase);
-}
-
 std::optional<std::vector<std::uint32_t>> TlsCallbacks(std::span<const std::uint8_t> image,
                                                        const ImageInfo& info) {
   std::vector<std::uint32_t> callbacks;

@@ -99,11 +99,10 @@ struct Export {
   std::uint16_t forwardOrdinal = 0;
   bool Forwarded() const { return !forwardModule.empty(); }
 };
-// By name, a binary search over the sorted name table; by ordinal (biased).
+// By name, a binary search over the sorted name table (the program looks up
+// nothing by ordinal).
 std::optional<Export> FindExportByName(std::span<const std::uint8_t> image, const ImageInfo& info,
                                        const ExportTable& table, std::string_view name);
-std::optional<Export> FindExportByOrdinal(std::span<const std::uint8_t> image, const ImageInfo& info,
-                                          const ExportTable& table, std::uint32_t ordinal);
 
 // The TLS callbacks of the relocated image, as RVAs inside executable sections,
 // in their order; none when it has no TLS directory, nothing when malformed.

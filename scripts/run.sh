@@ -18,14 +18,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-  python3 - <<'PY'
-import os, sys
-sys.path.insert(0, "tests/e2e/harness")
-import wine
-reg = os.path.join(os.environ["WINEPREFIX"], "velmora.reg")
-with open(reg, "wb") as f:
-    f.write(b"\xff\xfe" + wine._REG.replace("\n", "\r\n").encode("utf-16-le"))
-PY
+  PYTHONPATH=tests/e2e/harness python3 -c \
+    'import sys, wine; wine.write_prefix_settings(sys.argv[1])' "$WINEPREFIX/velmora.reg"
   wine regedit /S "$WINEPREFIX/velmora.reg" >/dev/null 2>&1
   touch "$WINEPREFIX/.velmora-ready"
 fi

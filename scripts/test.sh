@@ -12,37 +12,52 @@ bash scripts/setup.sh || exit 1
 passed=0
 failed=0
 status=0
-count() {  # adds the counts of a ctest log to the totals
-  local line
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-  if [ -z "$line" ]; then status=1; return; fi
-  local f t
-  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-  passed=$((passed + t - f))
-  failed=$((failed + f))
+# Adds the outcomes in a ctest JUnit report to the totals: a test that did not
+# run counts as failed, as ctest counts it; a skipped or disabled one not at all.
+count() {
+  local got
+  if ! got=$(python3 - "$1" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+passed = failed = 0
+for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
+    status = case.get("status", "run")
+    if status == "disabled" or case.find("skipped") is not None:
+        continue
+    if status == "run" and case.find("failure") is None:
+        passed += 1
+    else:  # failed, or not run at all
+        failed += 1
+print(passed, failed)
+PY
+  ); then status=1; return; fi
+  passed=$((passed + ${got% *}))
+  failed=$((failed + ${got#* }))
 }
 
 echo "== unit tests (native, ASan + UBSan)"
 if cmake --preset native >/dev/null && cmake --build --preset native -j "$JOBS"; then
-  ctest --preset native -j "$JOBS" 2>&1 | tee build/native/ctest.log || status=1
-  count build/native/ctest.log
+  rm -f "$PWD/build/native/ctest.xml"
+  ctest --preset native -j "$JOBS" --output-junit "$PWD/build/native/ctest.xml" || status=1
+  count "$PWD/build/native/ctest.xml"
 else
   status=1
 fi
 
 echo "== end-to-end scenarios (velmora.exe under Wine)"
 if cmake --preset windows-e2e >/dev/null && cmake --build --preset windows-e2e -j "$JOBS"; then
-  ctest --preset windows-e2e 2>&1 | tee build/windows-e2e/ctest.log || status=1
-  count build/windows-e2e/ctest.log
+  rm -f "$PWD/build/windows-e2e/ctest.xml"
+  ctest --preset windows-e2e --output-junit "$PWD/build/windows-e2e/ctest.xml" || status=1
+  count "$PWD/build/windows-e2e/ctest.xml"
 else
   status=1
 fi
 
 echo "== end-to-end scenarios of the x86 build (under 32-bit Wine)"
 if cmake --preset windows-x86-e2e >/dev/null && cmake --build --preset windows-x86-e2e -j "$JOBS"; then
-  ctest --preset windows-x86-e2e 2>&1 | tee build/windows-x86-e2e/ctest.log || status=1
-  count build/windows-x86-e2e/ctest.log
+  rm -f "$PWD/build/windows-x86-e2e/ctest.xml"
+  ctest --preset windows-x86-e2e --output-junit "$PWD/build/windows-x86-e2e/ctest.xml" || status=1
+  count "$PWD/build/windows-x86-e2e/ctest.xml"
 else
   status=1
 fi

@@ -285,14 +285,6 @@ class Unpacking {
 
 }  // namespace
 
-UnpackResult ArchiveUnpacker::Unpack(const std::string& archivePath, const std::string& targetFolder) {
-  if (archivePath.empty() || targetFolder.empty()) return UnpackResult::NoArchive;
-  if (fs_.Kind(archivePath) != PathKind::File) return UnpackResult::NoArchive;
-  std::string archive;
-  if (!fs_.ReadFile(archivePath, archive)) return UnpackResult::NoArchive;
-  return UnpackBytes(archive, targetFolder);
-}
-
 UnpackResult ArchiveUnpacker::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
   if (targetFolder.empty()) return UnpackResult::NoArchive;
   return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Run(archive);

@@ -58,10 +58,8 @@ class ArchiveUnpacker {
   // ASCII case); an archive with any entry elsewhere is refused whole as Hostile.
   void SetOnlyBelow(std::string folder) { onlyBelow_ = std::move(folder); }
 
-  // Unpacks the archive file into the target folder (created when missing). Names
+  // Unpacks the archive into the target folder (created when missing). Names
   // below the target use "\" (the target's own text is kept as given).
-  UnpackResult Unpack(const std::string& archivePath, const std::string& targetFolder);
-  // The same for archive bytes already in memory.
   UnpackResult UnpackBytes(std::string_view archive, const std::string& targetFolder);
   // Undoes an unpacking into the target that a crash cut short (every unpacking
   // also does this first).

@@ -128,9 +128,6 @@ class TimedFileSystem final : public FileSystem {
     moveMs += NowMs() - t0;
     return ok;
   }
-  bool SetModifiedTime(const std::string& p, const LocalTime& t) override { return in_.SetModifiedTime(p, t); }
-  std::optional<LocalTime> ModifiedTime(const std::string& p) override { return in_.ModifiedTime(p); }
-  bool SetReadOnly(const std::string& p, bool r) override { return in_.SetReadOnly(p, r); }
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& p) override { return in_.ListFolder(p); }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return in_.FreeSpace(p); }
 

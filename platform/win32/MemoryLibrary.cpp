@@ -169,8 +169,4 @@ FARPROC MemoryLibrary::GetProc(std::string_view name) {
   return Resolve(pe::FindExportByName(Image(), info_, exports_, name));
 }
 
-FARPROC MemoryLibrary::GetProcByOrdinal(std::uint16_t ordinal) {
-  return Resolve(pe::FindExportByOrdinal(Image(), info_, exports_, ordinal));
-}
-
 }  // namespace velmora::win32

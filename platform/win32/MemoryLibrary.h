@@ -54,7 +54,6 @@ class MemoryLibrary {
   // The mapped address of an export, or null; a forwarded export is resolved
   // through the import resolver (its module stays loaded until the unload).
   FARPROC GetProc(std::string_view name);
-  FARPROC GetProcByOrdinal(std::uint16_t ordinal);
 
   HMODULE Base() const { return reinterpret_cast<HMODULE>(pages_.base); }
   std::size_t Size() const { return info_.sizeOfImage; }

@@ -72,27 +72,22 @@ TEST_F(GameRootTest, FirstStartAsksUntilARightFolderAndStoresIt) {
   EXPECT_EQ(ReadGameRoot(fs, program.path()), game.path());
 }
 
-TEST_F(GameRootTest, CancelledBrowserLeavesNoGameRoot) {
-  ScriptedView view;
-  GameRootSetup(fs, program.path(), view).EstablishAtStartUp();
-  EXPECT_EQ(view.events.size(), 2u);
-  EXPECT_FALSE(program.Exists("/config.ini"));
-}
+TEST_F(GameRootTest, StartUpShowsAStoredRootThatPassesAndOtherwiseAsks) {
+  const std::string ask = "msg:" + std::string(text::kAskForGameRoot);
+  ScriptedView cancelled;
+  GameRootSetup(fs, program.path(), cancelled).EstablishAtStartUp();
+  EXPECT_EQ(cancelled.events, (std::vector<std::string>{ask, "browse:" + std::string(text::kAskForGameRoot)}));
+  EXPECT_FALSE(program.Exists("/config.ini")) << "a cancelled browser stores nothing";
 
-TEST_F(GameRootTest, StoredRootIsShownWithoutAsking) {
   ASSERT_TRUE(WriteSetting(fs, SettingsFilePath(program.path()), "设置", "游戏路径", game.path()));
-  ScriptedView view;
-  GameRootSetup(fs, program.path(), view).EstablishAtStartUp();
-  EXPECT_EQ(view.events, (std::vector<std::string>{"show:" + game.path()}));
-}
+  ScriptedView stored;
+  GameRootSetup(fs, program.path(), stored).EstablishAtStartUp();
+  EXPECT_EQ(stored.events, (std::vector<std::string>{"show:" + game.path()}));
 
-TEST_F(GameRootTest, StoredRootThatNoLongerPassesIsTreatedAsNone) {
-  ASSERT_TRUE(WriteSetting(fs, SettingsFilePath(program.path()), "设置", "游戏路径",
-                           game.path() + "\\gone"));
-  ScriptedView view;
-  GameRootSetup(fs, program.path(), view).EstablishAtStartUp();
-  ASSERT_GE(view.events.size(), 1u);
-  EXPECT_EQ(view.events[0], "msg:" + std::string(text::kAskForGameRoot));
+  ASSERT_TRUE(WriteSetting(fs, SettingsFilePath(program.path()), "设置", "游戏路径", game.path() + "\\gone"));
+  ScriptedView stale;
+  GameRootSetup(fs, program.path(), stale).EstablishAtStartUp();
+  EXPECT_EQ(stale.events.at(0), ask) << "a stored root that no longer passes is none";
   EXPECT_EQ(ValidGameRoot(fs, program.path()), "");
 }
 

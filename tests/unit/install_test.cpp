@@ -6,6 +6,7 @@
 #include "catalogue/Install.h"
 #include "net/HttpDownloader.h"
 #include "support/FakeDownloader.h"
+#include "support/FileAttributes.h"
 #include "support/FaultyFileSystem.h"
 #include "support/FolderLink.h"
 #include "support/RecordingViews.h"
@@ -92,7 +93,7 @@ TEST_F(InstallTest, EmptyDownloadWritesNothingAndLeavesThePage) {
 TEST_F(InstallTest, InstallingTwiceReplacesTheFilesAndKeepsTheCaption) {
   downloader.content = {TrailsArchive("first"), TrailsArchive("second")};
   EXPECT_TRUE(Install());
-  NativeFileSystem().SetReadOnly(game.Join("\\profile\\particles\\trails\\blue.xml"), true);
+  testing::MakeReadOnly(game.Join("\\profile\\particles\\trails\\blue.xml"));
   EXPECT_TRUE(Install());
   EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "second");
   EXPECT_EQ(view.captions, (std::vector<std::string>{"已安装", "已安装"}));

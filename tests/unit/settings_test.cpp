@@ -46,32 +46,30 @@ TEST(SettingsFile, MissingFileSectionOrKeyReadsEmpty) {
   EXPECT_EQ(ReadGameRoot(NativeFileSystem(), dir.path()), "");
 }
 
-TEST(IniRewrite, ReplacesOnlyTheOneLineAndKeepsEveryOtherByte) {
-  const std::string before = "; written by hand\r\n[Window]\r\nX=10\r\n" + kSectionGb +
-                             "\r\nlang=zh\r\n" + kKeyGb + "=C:\\old\r\n\xFF\xFE garbage\r\n[Tail]\r\nk=v";
+TEST(IniRewrite, ChangesOnlyItsLineInTheFilesOwnCodingAndLineEnds) {
+  struct Case {
+    const char* what;
+    std::string before, value, after;
+  };
+  const std::string head = "; written by hand\r\n[Window]\r\nX=10\r\n" + kSectionGb + "\r\nlang=zh\r\n" + kKeyGb + "=";
+  const std::string tail = "\r\n\xFF\xFE garbage\r\n[Tail]\r\nk=v";
+  const std::string utf8 = "\xEF\xBB\xBF[设置]\r\n注释=中文\r\n";
+  const Case cases[] = {
+      {"replaces the one line, every other byte kept", head + "C:\\old" + tail, "D:\\新", head + Gb("D:\\新") + tail},
+      {"adds the key inside its section, with LF", kSectionGb + "\nlang=zh\n[Tail]\nk=v\n", "C:\\g",
+       kSectionGb + "\nlang=zh\n" + kKeyGb + "=C:\\g\n[Tail]\nk=v\n"},
+      {"appends the section after a last line without line end", "[a]\r\nb=c", "C:\\g",
+       "[a]\r\nb=c\r\n" + kSectionGb + "\r\n" + kKeyGb + "=C:\\g\r\n"},
+      {"keeps a UTF-8 file with BOM in UTF-8", utf8, "C:\\游戏", utf8 + "游戏路径=C:\\游戏\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::string after;
+    ASSERT_TRUE(IniWithValue(c.before, "设置", "游戏路径", c.value, after)) << c.what;
+    EXPECT_EQ(after, c.after) << c.what;
+    EXPECT_EQ(IniValue(after, "设置", "游戏路径"), c.value) << c.what;
+  }
   std::string after;
-  ASSERT_TRUE(IniWithValue(before, "设置", "游戏路径", "D:\\新", after));
-  std::string expected = before;
-  expected.replace(expected.find("C:\\old"), 6, Gb("D:\\新"));
-  EXPECT_EQ(after, expected);
-}
-
-TEST(IniRewrite, AddsMissingKeyInsideItsSectionUsingTheFileLineEnds) {
-  const std::string before = kSectionGb + "\nlang=zh\n[Tail]\nk=v\n";
-  std::string after;
-  ASSERT_TRUE(IniWithValue(before, "设置", "游戏路径", "C:\\g", after));
-  EXPECT_EQ(after, kSectionGb + "\nlang=zh\n" + kKeyGb + "=C:\\g\n[Tail]\nk=v\n");
-}
-
-TEST(IniRewrite, AppendsMissingSectionAfterALastLineWithoutLineEnd) {
-  std::string after;
-  ASSERT_TRUE(IniWithValue("[a]\r\nb=c", "设置", "游戏路径", "C:\\g", after));
-  EXPECT_EQ(after, "[a]\r\nb=c\r\n" + kSectionGb + "\r\n" + kKeyGb + "=C:\\g\r\n");
-}
-
-TEST(IniRewrite, RefusesAValueThatWouldBreakTheLine) {
-  std::string after;
-  EXPECT_FALSE(IniWithValue("", "设置", "游戏路径", "C:\\a\r\n[x]", after));
+  EXPECT_FALSE(IniWithValue("", "设置", "游戏路径", "C:\\a\r\n[x]", after)) << "a value that would break the line";
 }
 
 TEST(IniRead, ToleratesBomBlanksLfAndGarbage) {
@@ -82,14 +80,6 @@ TEST(IniRead, ToleratesBomBlanksLfAndGarbage) {
             "X");
   EXPECT_EQ(IniValue("[SETTINGS]\nPath=1\n", "settings", "path"), "1") << "ASCII case is ignored";
   EXPECT_EQ(IniValue(kSectionGb + "\r\n;" + kKeyGb + "=commented\r\n", "设置", "游戏路径"), "");
-}
-
-TEST(IniRewrite, KeepsAUtf8FileWithBomInUtf8) {
-  const std::string before = "\xEF\xBB\xBF[设置]\r\n注释=中文\r\n";
-  std::string after;
-  ASSERT_TRUE(IniWithValue(before, "设置", "游戏路径", "C:\\游戏", after));
-  EXPECT_EQ(after, before + "游戏路径=C:\\游戏\r\n");
-  EXPECT_EQ(IniValue(after, "设置", "游戏路径"), "C:\\游戏");
 }
 
 TEST(SettingsFile, RewriteLeavesNoTemporaryFileBehind) {

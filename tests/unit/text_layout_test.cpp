@@ -66,5 +66,27 @@ TEST(TextLayout, LabelsGrowIntoFreeSpaceWithoutCoveringTheirNeighbours) {
   EXPECT_EQ(path.right, 251) << "\"游戏路径：\" grows up to 编辑框1";
 }
 
+// Every definition: names find one unit, children lie inside their parents, and
+// a plug-in page's units lie inside it or, the unused labels, wholly below it.
+TEST(TextLayout, EveryShownUnitLiesInsideItsWindowAndParent) {
+  for (const WindowDef& w : AllWindows()) {
+    const std::vector<Box> boxes = DefinedBoxes(w);
+    for (size_t i = 0; i < w.units.size(); ++i) {
+      const UnitDef& u = w.units[i];
+      EXPECT_EQ(FindUnit(w, u.name), &u) << w.name << " has two units named " << u.name;
+      if (const UnitDef* p = u.parent.empty() ? nullptr : FindUnit(w, u.parent)) {
+        EXPECT_LE(u.x + u.width, p->width) << u.name << " fits inside " << p->name;
+        EXPECT_LE(u.y + u.height, p->height) << u.name;
+      }
+      if ((u.flags & kVisible) && w.name.starts_with("plugin:")) {
+        EXPECT_TRUE(boxes[i].bottom <= w.height || boxes[i].top >= w.height) << w.name << ": " << u.name << " cut";
+      }
+    }
+  }
+  for (std::string_view n : {"标签1", "标签3", "标签5"}) {
+    EXPECT_GE(FindUnit(PluginPageDef(0), n)->y, PluginPageDef(0).height) << n << " lies below the lower edge";
+  }
+}
+
 }  // namespace
 }  // namespace velmora

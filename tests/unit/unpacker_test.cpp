@@ -6,6 +6,7 @@
 
 #include "platform/Encoding.h"
 #include "support/FaultyFileSystem.h"
+#include "support/FileAttributes.h"
 #include "support/FolderLink.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
@@ -45,13 +46,12 @@ class UnpackerTest : public ::testing::Test {
   }
 
   UnpackResult Unpack(const ZipWriter& zip, FileSystem& fs = NativeFileSystem()) {
-    archives.WriteFile("\\p.zip", zip.Build());
     ArchiveUnpacker unit(fs);
     unit.SetProgressHandler([this](const UnpackProgress& p) {
       events.push_back(p);
       return events.size() != stopAfter;
     });
-    return unit.Unpack(archives.Join("\\p.zip"), game.path());
+    return unit.UnpackBytes(zip.Build(), game.path());
   }
 
   // A harmless first entry, so a refusal is seen to cover the whole archive.
@@ -84,7 +84,7 @@ TEST_F(UnpackerTest, UnpacksNestedFoldersAndReplacesFiles) {
 }
 
 TEST_F(UnpackerTest, ReplacesReadOnlyFilesAndSetsArchiveTimes) {
-  NativeFileSystem().SetReadOnly(game.Join("\\profile\\icons.xml"), true);
+  ASSERT_TRUE(testing::MakeReadOnly(game.Join("\\profile\\icons.xml")));
   ZipWriter zip;
   LocalTime stamp{2019, 5, 6, 7, 8, 10};
   zip.Add("profile/icons.xml", "new icons").time = stamp;
@@ -92,11 +92,11 @@ TEST_F(UnpackerTest, ReplacesReadOnlyFilesAndSetsArchiveTimes) {
   ASSERT_EQ(Unpack(zip), UnpackResult::Done);
 
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "new icons");
-  auto t = NativeFileSystem().ModifiedTime(game.Join("\\profile\\icons.xml"));
+  auto t = testing::ModifiedTime(game.Join("\\profile\\icons.xml"));
   ASSERT_TRUE(t);
   EXPECT_EQ(std::tie(t->year, t->month, t->day, t->hour, t->minute, t->second),
             std::tie(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second));
-  auto t2 = NativeFileSystem().ModifiedTime(game.Join("\\profile\\new\\minimap.swf"));
+  auto t2 = testing::ModifiedTime(game.Join("\\profile\\new\\minimap.swf"));
   ASSERT_TRUE(t2);
   EXPECT_EQ(t2->year, 2001);
   EXPECT_EQ(t2->second, 58);
@@ -140,19 +140,12 @@ TEST_F(UnpackerTest, RaisesProgressAfterEachEntryAndStopsWhenAsked) {
   EXPECT_EQ(Snapshot(game.path()), before);
 }
 
-TEST_F(UnpackerTest, WritesNothingWithoutArchiveOrPaths) {
+TEST_F(UnpackerTest, NoTargetWritesNothingAndAMissingOneIsCreated) {
   ArchiveUnpacker unit(NativeFileSystem());
-  std::string missingTarget = game.Join("\\sub");
-  EXPECT_EQ(unit.Unpack(archives.Join("\\none.zip"), missingTarget), UnpackResult::NoArchive);
-  archives.WriteFile("\\p.zip", WithGoodEntry().Build());
-  EXPECT_EQ(unit.Unpack("", game.path()), UnpackResult::NoArchive);
-  EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), ""), UnpackResult::NoArchive);
-  EXPECT_EQ(unit.Unpack(archives.path(), game.path()), UnpackResult::NoArchive);  // a folder
-  EXPECT_FALSE(game.Exists("\\sub"));
+  const std::string archive = WithGoodEntry().Build();
+  EXPECT_EQ(unit.UnpackBytes(archive, ""), UnpackResult::NoArchive);
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons");
-
-  // The target folder is created when missing.
-  EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), game.Join("\\new\\root")), UnpackResult::Done);
+  EXPECT_EQ(unit.UnpackBytes(archive, game.Join("\\new\\root")), UnpackResult::Done);
   EXPECT_EQ(game.Read("\\new\\root\\profile\\icons.xml"), "new icons");
 }
 
@@ -172,7 +165,7 @@ TEST_F(UnpackerTest, HostileEntriesChangeNothing) {
   EXPECT_EQ(Unpack(link), UnpackResult::Hostile);
   EXPECT_EQ(Snapshot(game.path()), before);
   EXPECT_TRUE(events.empty());  // refused before the first entry was unpacked
-  EXPECT_EQ(Snapshot(archives.path()).size(), outsideBefore.size() + 1);  // only p.zip
+  EXPECT_EQ(Snapshot(archives.path()), outsideBefore);
 }
 
 TEST_F(UnpackerTest, ParentSpelledInAnotherCaseLeavesNothingBehindOnFailure) {
@@ -206,9 +199,7 @@ TEST_F(UnpackerTest, LinkInsideTheTargetIsNotFollowed) {
 TEST_F(UnpackerTest, CorruptArchivesChangeNothing) {
   auto before = Snapshot(game.path());
   auto expectUnchanged = [&](const std::string& bytes, const char* what) {
-    archives.WriteFile("\\p.zip", bytes);
-    ArchiveUnpacker unit(NativeFileSystem());
-    EXPECT_EQ(unit.Unpack(archives.Join("\\p.zip"), game.path()), UnpackResult::Corrupt) << what;
+    EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).UnpackBytes(bytes, game.path()), UnpackResult::Corrupt) << what;
     EXPECT_EQ(Snapshot(game.path()), before) << what;
   };
 
@@ -319,11 +310,9 @@ TEST_F(UnpackerTest, NextUnpackingUndoesACommitCutShortByACrash) {
   plugin.Add("profile/gui/battle_stats.xml", "new stats");     // replaces a file
   plugin.Add("profile/particles/trails/a.xml", "new trails");  // new file, new folders
   for (int moves = 0; moves < 5; ++moves) {  // two moves aside, three into place
-    archives.WriteFile("\\p.zip", plugin.Build());
     CrashingFileSystem crashing;
     crashing.movesLeft = moves;
-    ArchiveUnpacker unit(crashing);
-    EXPECT_THROW(unit.Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash)
+    EXPECT_THROW(ArchiveUnpacker(crashing).UnpackBytes(plugin.Build(), game.path()), CrashingFileSystem::Crash)
         << moves;
     if (moves % 2 == 0) {
       // The program's next start puts the game folder back as it was.
@@ -414,10 +403,9 @@ TEST_F(UnpackerTest, AJournalWhoseNamesLeaveTheirFoldersIsNeverActedOn) {
 TEST_F(UnpackerTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
   ZipWriter plugin;
   plugin.Add("profile/icons.xml", "new icons");
-  archives.WriteFile("\\p.zip", plugin.Build());
   CrashingFileSystem crashing;
   crashing.movesLeft = 1;  // the original moved aside, the crash before the new one lands
-  EXPECT_THROW(ArchiveUnpacker(crashing).Unpack(archives.Join("\\p.zip"), game.path()), CrashingFileSystem::Crash);
+  EXPECT_THROW(ArchiveUnpacker(crashing).UnpackBytes(plugin.Build(), game.path()), CrashingFileSystem::Crash);
   // The game now holds the file's place open: the original cannot go back yet.
   FaultyFileSystem gameRunning;
   gameRunning.lockedPaths.insert(game.path() + "\\profile\\icons.xml");

@@ -39,9 +39,7 @@ def scenario(wine):
     program = wine.program_dir()
     game = wine.make_game(GAME)
     config_ini(program, GAME)
-    root = os.path.join(wine.root, "server")
-    trails_archive(os.path.join(root, "wot/wows/cj/pd/lpx.zip"), noise=2 << 20)
-    with ToolServer(root, TOOL_PORT, rate=1 << 20):
+    with ToolServer(None, TOOL_PORT) as server:
         wine.start_velmora()
         ui = wine.driver()
         ui.wait_window("main")
@@ -86,6 +84,10 @@ def scenario(wine):
         ui.gone_window("plugin:15")
 
         # A download writes its status texts in order and brings the bar to 100.
+        # The server holds the body midway until "开始下载" has been seen.
+        archive = trails_archive(os.path.join(wine.root, "lpx.zip"), noise=256 << 10)
+        with open(archive, "rb") as f:
+            server.serve("/wot/wows/cj/pd/lpx.zip", f.read(), "application/zip", held_after=128 << 10)
         ui.call("click-row", "list:pd", 1)
         ui.wait_window("plugin:13")
         seen = []
@@ -95,6 +97,8 @@ def scenario(wine):
             text = ui.text("plugin:13", "标签2")
             if not seen or seen[-1] != text:
                 seen.append(text)
+            if text == "开始下载":
+                server.go_on()
             return text == "下载完毕"
         wait_until(watch, 30, "the download to finish", interval=0.01)
         ui.expect_message("插件安装完毕", title="提示")

@@ -30,13 +30,10 @@ WINE_CANNOT = {
 }
 
 
-# Run here but weaker than on Windows (measured under Wine 8.0):
-# - Wine keeps no read-only attribute on folders (SetFileAttributesW succeeds,
-#   GetFileAttributesW then shows only FILE_ATTRIBUTE_DIRECTORY), so only the
-#   read-only files of the read-only tests bind.
-# - Wine has no MAX_PATH limit on plain paths (CreateDirectoryW and CreateFileW
-#   work at 500 characters without "\\?\"), so the deep-folder test cannot
-#   catch a missing extended-length prefix; Windows can.
+# Run here but weaker than on Windows (measured under Wine 8.0): Wine keeps no
+# read-only attribute on folders (SetFileAttributesW succeeds, GetFileAttributesW
+# then shows only FILE_ATTRIBUTE_DIRECTORY), so only the read-only files of the
+# read-only tests bind.
 
 
 def failures(report):

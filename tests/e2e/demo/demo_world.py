@@ -70,8 +70,9 @@ def tour(wine, world, dpi, servers):
     app = wine.start_velmora(world["program"])
     ui = wine.driver()
     ui.wait_window("main")
-    ui.no_msgbox(1500)
-    check(ui.text("main", "编辑框1") == world["game_windows"], "the sample game folder is set")
+    # The start-up shows the root once it has decided on it; a question would come first.
+    wait_until(lambda: ui.text("main", "编辑框1") == world["game_windows"], 10, "the sample game folder shown")
+    ui.no_msgbox(0)
     for button, page in zip(PAGE_BUTTONS, LISTS):
         ui.click("main", button)
         ui.wait_window(page)

@@ -120,13 +120,19 @@ def _create_prefix():
     log("creating Wine prefix", PREFIX)
     subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    reg = os.path.join(BIN, "velmora-e2e.reg")
-    with open(reg, "wb") as f:
-        f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
+    reg = write_prefix_settings(os.path.join(BIN, "velmora-e2e.reg"))
     subprocess.run(["wine", "regedit", "/S", reg], env=env, check=True, timeout=120,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
     open(stamp, "w").close()
+
+
+def write_prefix_settings(reg):
+    """Writes the prefix's settings (window manager, fonts, crash dialog) as a .reg file for
+    `wine regedit /S`; the demo's prefix takes the same. Returns the path."""
+    with open(reg, "wb") as f:
+        f.write(b"\xff\xfe" + _REG.replace("\n", "\r\n").encode("utf-16-le"))
+    return reg
 
 
 def user_reg_value(key, name):

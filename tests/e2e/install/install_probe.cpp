@@ -14,6 +14,7 @@
 #include "platform/win32/WinHandle.h"
 #include "platform/win32/WinText.h"
 #include "support/FakeDownloader.h"
+#include "support/FileAttributes.h"
 #include "support/RecordingViews.h"
 #include "support/ZipWriter.h"
 #include "zip/ArchiveUnpacker.h"
@@ -81,19 +82,16 @@ int wmain(int argc, wchar_t** argv) {
   first.Add("profile/gui/flash/a/b/c/battle_stats.swf", std::string(200000, 's')).time = kStamp;
   first.Add(GbkName("profile/texts/舰名.mo"), "gbk").time = kStamp;
   first.Add("profile/icons.xml", "first").time = kStamp;
-  const std::string archive = program + "\\first.zip";
-  fs.WriteFileAtomic(archive, first.Build());
-
   ArchiveUnpacker zip(fs);
-  UnpackResult r = zip.Unpack(archive, game);
+  UnpackResult r = zip.UnpackBytes(first.Build(), game);
   size_t deepLength = Wide(game + deepFile).size();
   Report("long-path", r == UnpackResult::Done && Content(game + deepFile) == std::string(200000, 's') &&
                           Content(game + "\\profile\\texts\\舰名.mo") == "gbk" && deepLength > MAX_PATH,
          std::string(ResultName(r)) + " length " + std::to_string(deepLength));
-  Report("timestamps", SameTime(fs.ModifiedTime(game + deepFile), kStamp) &&
-                           SameTime(fs.ModifiedTime(game + "\\profile\\icons.xml"), kStamp));
+  Report("timestamps", SameTime(testing::ModifiedTime(game + deepFile), kStamp) &&
+                           SameTime(testing::ModifiedTime(game + "\\profile\\icons.xml"), kStamp));
 
-  fs.SetReadOnly(game + "\\profile\\icons.xml", true);
+  testing::MakeReadOnly(game + "\\profile\\icons.xml");
   ZipWriter second;
   second.Add("profile/icons.xml", "second").time = kStamp;
   r = zip.UnpackBytes(second.Build(), game);

@@ -1,6 +1,6 @@
 """The download probe for the download scenarios and the download benchmark: a
 runner that parses what the probe prints, and archive-like files to serve. The
-servers live in the harness (fault_server, nginx_server)."""
+servers live in the harness (tool_server, nginx_server)."""
 import os
 import random
 

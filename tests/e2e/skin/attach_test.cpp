@@ -11,8 +11,11 @@
 
 namespace {
 
-BOOL CALLBACK CountWindow(HWND, LPARAM count) {
-  ++*reinterpret_cast<int*>(count);
+// Windows that can show: the program's message-only window (its queue of posted
+// calls, made before the skin on purpose) has nothing to skin, and Wine lists it
+// among the thread's windows only at times.
+BOOL CALLBACK CountWindow(HWND h, LPARAM count) {
+  if (GetAncestor(h, GA_PARENT) == GetDesktopWindow()) ++*reinterpret_cast<int*>(count);
   return TRUE;
 }
 
@@ -37,7 +40,7 @@ extern "C" __declspec(dllexport) int __stdcall SkinH_AttachRes(const unsigned ch
     std::fclose(f);
   }
   // Mapped from memory, the system loader does not know this module; and no
-  // window of the program exists yet.
+  // window of the program that can show exists yet.
   HMODULE known = nullptr;
   BOOL byLoader = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,

@@ -39,11 +39,6 @@ class FaultyFileSystem : public FileSystem {
   bool MoveReplace(const std::string& from, const std::string& to) override {
     return !Locked(from) && !Locked(to) && inner_.MoveReplace(from, to);
   }
-  bool SetModifiedTime(const std::string& p, const LocalTime& t) override {
-    return inner_.SetModifiedTime(p, t);
-  }
-  std::optional<LocalTime> ModifiedTime(const std::string& p) override { return inner_.ModifiedTime(p); }
-  bool SetReadOnly(const std::string& p, bool ro) override { return inner_.SetReadOnly(p, ro); }
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& p) override {
     return inner_.ListFolder(p);
   }

@@ -96,8 +96,6 @@ void MakeFolderLink(const std::string& target, const std::string& link) {
                                  : ", symbolic link error " + std::to_string(linkError)));
 }
 
-bool IsSuperuser() { return false; }
-
 #else
 
 void MakeFolderLink(const std::string& target, const std::string& link) {
@@ -111,8 +109,6 @@ void MakeFolderLink(const std::string& target, const std::string& link) {
   std::filesystem::create_directory_symlink(native(target), native(link), ec);
   if (ec) throw std::runtime_error("no folder link at " + link + ": " + ec.message());
 }
-
-bool IsSuperuser() { return geteuid() == 0; }
 
 #endif
 

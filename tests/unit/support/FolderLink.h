@@ -1,5 +1,4 @@
-// What the tests need from the host beyond the file-system seam: making a link
-// to a folder, and whether permissions bind the user running the tests.
+// Making a link to a folder, which the file-system seam itself never does.
 #pragma once
 
 #include <string>
@@ -11,9 +10,5 @@ namespace velmora::testing {
 // needs no privilege, or else an unprivileged directory symbolic link. Throws
 // std::runtime_error when the file system can make neither.
 void MakeFolderLink(const std::string& target, const std::string& link);
-
-// True when read-only files and folders do not stop this user (root on POSIX).
-// The Windows read-only attribute binds administrators too.
-bool IsSuperuser();
 
 }  // namespace velmora::testing
