@@ -46,6 +46,12 @@ std::string_view ResultName(UnpackResult r) {
   return "unknown";
 }
 
+InstallOutcome Failed(std::string_view why) {
+  InstallOutcome outcome;
+  outcome.message = why;
+  return outcome;
+}
+
 }  // namespace
 
 std::string_view StateText(DownloadState state) {
@@ -69,7 +75,7 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
   // wasted. The root is read again below, where it is used.
   if (ValidGameRoot(fs, programDir).empty()) {
     log.Write(what + "no game root");
-    return {false, text::kNoGameRootForInstall};
+    return Failed(text::kNoGameRootForInstall);
   }
   const ArchiveNames names = ArchiveNamesOf(entry);
   // Resumed: a press after an interrupted download continues it. The downloader
@@ -81,7 +87,7 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
       return {};
     }
     log.Write(what + "download failed");
-    return {false, text::kDownloadFailed};
+    return Failed(text::kDownloadFailed);
   }
 
   // Stored beside the program as the maker's tool always did, and deleted once
@@ -91,7 +97,7 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
       fs.FileSize(programDir + names.backslashTail) != content.size()) {
     fs.RemoveFile(storedArchive);
     log.Write(what + "archive not saved in " + programDir);
-    return {false, text::kArchiveNotSaved};
+    return Failed(text::kArchiveNotSaved);
   }
 
   const std::string gameRoot = ReadGameRoot(fs, programDir);
@@ -114,8 +120,8 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
             " bytes into " + gameRoot + ")");
   if (result == UnpackResult::Done) return {true, text::kInstallDone, storedArchive};
   fs.RemoveFile(storedArchive);
-  if (!IsGameRoot(fs, gameRoot)) return {false, text::kNoGameRootForInstall};
-  return {false, FailureText(result)};
+  if (!IsGameRoot(fs, gameRoot)) return Failed(text::kNoGameRootForInstall);
+  return Failed(FailureText(result));
 }
 
 void FinishInstall(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,

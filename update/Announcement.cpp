@@ -102,13 +102,6 @@ bool StripPrefix(std::string_view& s, std::string_view p) {
   return true;
 }
 
-bool StripSuffix(std::string_view& s, std::string_view p) {
-  if (s.size() < p.size() || s.substr(s.size() - p.size()) != p) return false;
-  s.remove_suffix(p.size());
-  return true;
-}
-
-
 std::optional<std::string> ToUtf8(std::string_view gb) {
   std::string out;
   if (!Gb18030ToUtf8(gb, out)) return std::nullopt;

@@ -430,7 +430,8 @@ std::string Run(const std::vector<std::string>& f) {
     GetWindowRect(h, &r);
     SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    CURSORINFO ci{sizeof ci};
+    CURSORINFO ci{};
+    ci.cbSize = sizeof ci;
     if (!GetCursorInfo(&ci)) return "err\tGetCursorInfo failed";
     if (ci.hCursor == LoadCursorW(nullptr, IDC_HAND)) return "ok\thand";
     if (ci.hCursor == LoadCursorW(nullptr, IDC_ARROW)) return "ok\tarrow";
@@ -517,7 +518,8 @@ std::string Run(const std::vector<std::string>& f) {
   }
   if (verb == "focused") {  // class and control id of the window with Velmora's keyboard focus
     HWND main = FindDefinitionWindow("main");
-    GUITHREADINFO gui{sizeof gui};
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
     if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
       return "err\tno focus";
     }
@@ -526,7 +528,8 @@ std::string Run(const std::vector<std::string>& f) {
   if (verb == "key") {  // key <vk>: a key press for the window that has Velmora's keyboard focus
     HWND main = FindDefinitionWindow("main");
     if (!main) return "err\tno main window";
-    GUITHREADINFO gui{sizeof gui};
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
       return "err\tno focus";
     }
