@@ -167,17 +167,20 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
   DownloadView& view = t.view;
 
   view.SetState(DownloadState::Connecting);
-  RequestSpec spec;
-  spec.host = host_;
-  spec.port = port_;
-  spec.object = t.object;
-  spec.headers = RequestHeaders(offset);
+  RequestOptions options;
+  options.host = host_;
+  options.port = port_;
+  options.object = t.object;
+  options.headers = RequestHeaders(offset);
   // A redirect is a failed download: an archive comes from the tool server only.
-  spec.flags = wi::kFlagKeepConnection | wi::kFlagNoAutoRedirect;
-  spec.connectTimeoutMs = settings_.connectTimeoutMs;
-  spec.receiveTimeoutMs = settings_.receiveTimeoutMs;
-  const Answer answer = SendRequest(api_, t.handles, spec);
-  if (t.handles.Cancelled()) return Cancelled(view);
+  options.flags = wi::kFlagKeepConnection | wi::kFlagNoAutoRedirect;
+  options.connectTimeoutMs = settings_.connectTimeoutMs;
+  options.receiveTimeoutMs = settings_.receiveTimeoutMs;
+  const Answer answer = SendRequest(api_, t.handles, options);
+  if (t.handles.Cancelled()) {
+    view.SetState(DownloadState::Cancelled);
+    return Fail(DownloadOutcome::Cancelled);
+  }
   if (answer.failure == RequestFailure::ConnectFailed) {
     return Fail(DownloadOutcome::ConnectFailed, answer.error);
   }
@@ -210,11 +213,6 @@ HttpDownloader::Step HttpDownloader::Attempt(Transfer& t, uint64_t offset) {
   // A clean end before the announced length is a dropped connection, not a file.
   if (answer.length && report_.received != *answer.length) return Fail(DownloadOutcome::Truncated);
   return Step::Done;
-}
-
-HttpDownloader::Step HttpDownloader::Cancelled(DownloadView& view) {
-  view.SetState(DownloadState::Cancelled);
-  return Fail(DownloadOutcome::Cancelled);
 }
 
 HttpDownloader::Step HttpDownloader::ReadBody(Transfer& t, wi::HINTERNET request, uint64_t offset,
@@ -259,11 +257,8 @@ HttpDownloader::Step HttpDownloader::ReadBody(Transfer& t, wi::HINTERNET request
     if (!api_.InternetReadFile(request, buffer, static_cast<wi::DWORD>(want), &got)) {
       uint32_t error = api_.GetLastError();
       writer.Submit(buffer, 0);
-      if (t.handles.Cancelled()) {
-        view.SetState(DownloadState::Cancelled);
-        return stop(DownloadOutcome::Cancelled);
-      }
-      return stop(DownloadOutcome::ReadFailed, error);
+      if (!t.handles.Cancelled()) return stop(DownloadOutcome::ReadFailed, error);
+      break;
     }
     writer.Submit(buffer, got);
     if (got == 0) break;
@@ -275,12 +270,10 @@ HttpDownloader::Step HttpDownloader::ReadBody(Transfer& t, wi::HINTERNET request
     if (percent != shownPercent) view.SetProgress(percent);
     shownPercent = percent;
     showRate(rate.Sample(offset + received));
-    if (t.handles.Cancelled()) {
-      view.SetState(DownloadState::Cancelled);
-      return stop(DownloadOutcome::Cancelled);
-    }
+    if (t.handles.Cancelled()) break;
   }
-  // A cancel can also end a blocked read as a clean end of the body.
+  // Cancelled between pieces, or a blocked read that the cancel ended, as a
+  // failure or as a clean end of the body.
   if (t.handles.Cancelled()) {
     view.SetState(DownloadState::Cancelled);
     return stop(DownloadOutcome::Cancelled);

@@ -93,7 +93,6 @@ class HttpDownloader final : public ArchiveDownloader {
   Step Attempt(Transfer& t, uint64_t offset);
   Step LoggedAttempt(Transfer& t, uint64_t offset);
   Step Fail(DownloadOutcome outcome, uint32_t error = 0);
-  Step Cancelled(DownloadView& view);
   Step ReadBody(Transfer& t, wininet::HINTERNET request, uint64_t offset, bool append,
                 uint64_t total, std::optional<uint64_t> length);
   void DropTempFile();

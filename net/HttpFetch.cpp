@@ -40,16 +40,16 @@ FetchResult HttpFetch(const WinInetApi& api, const FetchRequest& request, FetchC
     return std::move(r);
   };
 
-  RequestSpec spec;
-  spec.host = request.host;
-  spec.port = request.port;
-  spec.object = request.object;
-  spec.connectTimeoutMs = request.connectTimeoutMs;
-  spec.receiveTimeoutMs = request.receiveTimeoutMs;
+  RequestOptions options;
+  options.host = request.host;
+  options.port = request.port;
+  options.object = request.object;
+  options.connectTimeoutMs = request.connectTimeoutMs;
+  options.receiveTimeoutMs = request.receiveTimeoutMs;
   // Only a download whose bytes a signature checks may be sent elsewhere.
-  if (request.secure) spec.flags |= wi::kFlagSecure;
-  if (!request.followRedirects) spec.flags |= wi::kFlagNoAutoRedirect;
-  const Answer answer = SendRequest(api, handles, spec);
+  if (request.secure) options.flags |= wi::kFlagSecure;
+  if (!request.followRedirects) options.flags |= wi::kFlagNoAutoRedirect;
+  const Answer answer = SendRequest(api, handles, options);
   if (answer.failure == RequestFailure::ConnectFailed) return fail(FetchOutcome::ConnectFailed, answer.error);
   if (answer.failure == RequestFailure::SendFailed) return fail(FetchOutcome::SendFailed, answer.error);
   wi::HINTERNET req = answer.request;

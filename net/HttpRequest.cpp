@@ -69,7 +69,7 @@ std::optional<uint64_t> ParseLength(std::string_view text) {
   return value;
 }
 
-Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const RequestSpec& spec) {
+Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const RequestOptions& options) {
   Answer a;
   auto fail = [&](RequestFailure failure) {
     a.failure = failure;
@@ -80,23 +80,23 @@ Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const Reques
       handles.Hold(api.InternetOpenA(kUserAgent, wi::kOpenTypePreconfig, nullptr, nullptr, 0));
   if (!internet) return fail(RequestFailure::ConnectFailed);
   wi::HINTERNET connection = handles.Hold(api.InternetConnectA(
-      internet, spec.host.c_str(), spec.port, nullptr, nullptr, wi::kServiceHttp, 0, 0));
+      internet, options.host.c_str(), options.port, nullptr, nullptr, wi::kServiceHttp, 0, 0));
   if (!connection) return fail(RequestFailure::ConnectFailed);
   // Never from the system cache, nor into it: a cached copy and a range of the
   // live file do not mix, a cached page could hide a newer version, and what we
   // fetch is ours to keep.
-  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi | spec.flags;
-  a.request = handles.Hold(api.HttpOpenRequestA(connection, "GET", spec.object.c_str(), "HTTP/1.1",
+  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi | options.flags;
+  a.request = handles.Hold(api.HttpOpenRequestA(connection, "GET", options.object.c_str(), "HTTP/1.1",
                                                 nullptr, nullptr, flags, 0));
   if (!a.request) return fail(RequestFailure::ConnectFailed);
   // Set on the request handle itself, which every WinINet honours.
-  wi::DWORD connectTimeout = spec.connectTimeoutMs;
-  wi::DWORD receiveTimeout = spec.receiveTimeoutMs;
+  wi::DWORD connectTimeout = options.connectTimeoutMs;
+  wi::DWORD receiveTimeout = options.receiveTimeoutMs;
   api.InternetSetOptionA(a.request, wi::kOptionConnectTimeout, &connectTimeout, sizeof connectTimeout);
   api.InternetSetOptionA(a.request, wi::kOptionSendTimeout, &receiveTimeout, sizeof receiveTimeout);
   api.InternetSetOptionA(a.request, wi::kOptionReceiveTimeout, &receiveTimeout, sizeof receiveTimeout);
-  const char* headers = spec.headers.empty() ? nullptr : spec.headers.data();
-  if (!api.HttpSendRequestA(a.request, headers, static_cast<wi::DWORD>(spec.headers.size()), nullptr,
+  const char* headers = options.headers.empty() ? nullptr : options.headers.data();
+  if (!api.HttpSendRequestA(a.request, headers, static_cast<wi::DWORD>(options.headers.size()), nullptr,
                             0)) {
     return fail(RequestFailure::SendFailed);
   }

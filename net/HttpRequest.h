@@ -40,7 +40,7 @@ class TransferHandles {
   bool cancelled_ = false;
 };
 
-struct RequestSpec {
+struct RequestOptions {
   std::string host;
   uint16_t port = 80;
   std::string object;
@@ -63,7 +63,7 @@ struct Answer {
 
 // Opens the Internet handle, the connection and the request, sends it and reads
 // the head of the answer.
-Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const RequestSpec& spec);
+Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const RequestOptions& options);
 
 // A Content-Length text: digits only, nothing else.
 std::optional<uint64_t> ParseLength(std::string_view text);
