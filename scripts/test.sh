@@ -35,32 +35,22 @@ PY
   failed=$((failed + ${got#* }))
 }
 
-echo "== unit tests (native, ASan + UBSan)"
-if cmake --preset native >/dev/null && cmake --build --preset native -j "$JOBS"; then
-  rm -f "$PWD/build/native/ctest.xml"
-  ctest --preset native -j "$JOBS" --output-junit "$PWD/build/native/ctest.xml" || status=1
-  count "$PWD/build/native/ctest.xml"
-else
-  status=1
-fi
+# suite TITLE PRESET [CTEST-ARGS...]: builds a preset and runs its tests.
+suite() {
+  local report=$PWD/build/$2/ctest.xml
+  echo "== $1"
+  if cmake --preset "$2" >/dev/null && cmake --build --preset "$2" -j "$JOBS"; then
+    rm -f "$report"
+    ctest --preset "$2" "${@:3}" --output-junit "$report" || status=1
+    count "$report"
+  else
+    status=1
+  fi
+}
 
-echo "== end-to-end scenarios (velmora.exe under Wine)"
-if cmake --preset windows-e2e >/dev/null && cmake --build --preset windows-e2e -j "$JOBS"; then
-  rm -f "$PWD/build/windows-e2e/ctest.xml"
-  ctest --preset windows-e2e --output-junit "$PWD/build/windows-e2e/ctest.xml" || status=1
-  count "$PWD/build/windows-e2e/ctest.xml"
-else
-  status=1
-fi
-
-echo "== end-to-end scenarios of the x86 build (under 32-bit Wine)"
-if cmake --preset windows-x86-e2e >/dev/null && cmake --build --preset windows-x86-e2e -j "$JOBS"; then
-  rm -f "$PWD/build/windows-x86-e2e/ctest.xml"
-  ctest --preset windows-x86-e2e --output-junit "$PWD/build/windows-x86-e2e/ctest.xml" || status=1
-  count "$PWD/build/windows-x86-e2e/ctest.xml"
-else
-  status=1
-fi
+suite "unit tests (native, ASan + UBSan)" native -j "$JOBS"
+suite "end-to-end scenarios (velmora.exe under Wine)" windows-e2e
+suite "end-to-end scenarios of the x86 build (under 32-bit Wine)" windows-x86-e2e
 
 if [ -f tests/fuzz/run.sh ]; then
   echo "== fuzzing (bounded)"
