@@ -1,7 +1,6 @@
 #include "catalogue/Install.h"
 
 #include "app/GameRoot.h"
-#include "app/Settings.h"
 
 namespace velmora {
 namespace {
@@ -24,11 +23,17 @@ std::string_view FailureText(UnpackResult r) {
   return text::kUnpackFailed;
 }
 
-bool StoreArchive(FileSystem& fs, const std::string& path, const std::string& content) {
-  std::unique_ptr<OutputFile> out = fs.OpenForWrite(path, false);
-  bool ok = out && out->Write(content.data(), content.size());
-  return out && out->Close() && ok;
-}
+// The download's states and figures, in the page's words.
+class DownloadWords final : public DownloadView {
+ public:
+  explicit DownloadWords(InstallView& view) : view_(view) {}
+  void SetState(DownloadState state) override { view_.ShowStatus(StateText(state)); }
+  void SetProgress(int percent) override { view_.ShowProgress(percent); }
+  void SetRate(std::string_view figure) override { view_.ShowRate(figure); }
+
+ private:
+  InstallView& view_;
+};
 
 std::string_view ResultName(UnpackResult r) {
   switch (r) {
@@ -69,69 +74,74 @@ std::string_view StateText(DownloadState state) {
 
 InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
                              ArchiveDownloader& downloader, const CatalogueEntry& entry,
-                             InstallProgressView& view, TransferHandles& cancel, EventLog& log) {
+                             InstallView& view, InstallCancel& cancel, EventLog& log) {
   const std::string what = "install " + std::string(entry.stem) + ": ";
-  // Checked before anything is fetched: without a game root the download would be
-  // wasted. The root is read again below, where it is used.
-  if (ValidGameRoot(fs, programDir).empty()) {
+  // Read once, before anything is fetched: without a game root the download
+  // would be wasted, and "浏览" is off until the install has ended.
+  const std::string gameRoot = ValidGameRoot(fs, programDir);
+  if (gameRoot.empty()) {
     log.Write(what + "no game root");
     return Failed(text::kNoGameRootForInstall);
   }
   const ArchiveNames names = ArchiveNamesOf(entry);
-  // Resumed: a press after an interrupted download continues it. The downloader
-  // continues only an attempt at the same object and starts afresh otherwise.
-  std::string content = downloader.Download(names.serverPath, true, view, cancel);
-  if (content.empty()) {
-    if (cancel.Cancelled()) {
-      log.Write(what + "download cancelled");
-      return {};
-    }
-    log.Write(what + "download failed");
-    return Failed(text::kDownloadFailed);
-  }
-
   // Stored beside the program as the maker's tool always did, and deleted once
   // unpacked: a user who looks there mid-install finds the archive.
   const std::string storedArchive = programDir + names.slashTail;
-  if (!StoreArchive(fs, storedArchive, content) ||
-      fs.FileSize(programDir + names.backslashTail) != content.size()) {
-    fs.RemoveFile(storedArchive);
-    log.Write(what + "archive not saved in " + programDir);
-    return Failed(text::kArchiveNotSaved);
+  // Resumed: a press after an interrupted download continues it. The downloader
+  // continues only an attempt at the same object and starts afresh otherwise.
+  DownloadWords words(view);
+  const TransferOutcome download =
+      downloader.Download(names.serverPath, true, storedArchive, words, cancel.transfer);
+  if (download != TransferOutcome::Completed) {
+    if (cancel.Asked()) {
+      log.Write(what + "download cancelled");
+      return {};
+    }
+    log.Write(what + "download " + std::string(OutcomeName(download)));
+    return Failed(download == TransferOutcome::StoreFailed ? text::kArchiveNotSaved : text::kDownloadFailed);
   }
 
-  const std::string gameRoot = ReadGameRoot(fs, programDir);
-  UnpackResult result = UnpackResult::NoArchive;
-  if (IsGameRoot(fs, gameRoot)) {
-    ArchiveUnpacker zip(fs);
-    // Every path a plug-in uses lies below "\profile\": an archive that would put
-    // anything beside the game's own files (its executable, a DLL) is refused.
-    zip.SetOnlyBelow("profile");
-    zip.SetProgressHandler([&view, &cancel](const UnpackProgress& p) {
-      view.OnUnpackProgress(p);
-      return !cancel.Cancelled();  // up to the commit; nothing has changed yet
-    });
-    // The archive file (programDir + names.backslashTail) holds exactly these
-    // bytes, just written and checked; reading them back would only copy a large
-    // archive once more.
-    result = zip.UnpackBytes(content, gameRoot);
+  // The unpacking makes a missing target: a game folder that went during the
+  // download (uninstalled, a drive taken away) must not come back as a shell.
+  if (!IsGameRoot(fs, gameRoot)) {
+    if (!fs.RemoveFile(storedArchive)) log.Write(what + "the archive could not be removed");
+    log.Write(what + "the game root went during the download");
+    InstallOutcome gone = Failed(text::kNoGameRootForInstall);
+    gone.status = text::kInstallFailedState;
+    return gone;
   }
-  log.Write(what + std::string(ResultName(result)) + " (" + std::to_string(content.size()) +
-            " bytes into " + gameRoot + ")");
-  if (result == UnpackResult::Done) return {true, text::kInstallDone, storedArchive};
-  fs.RemoveFile(storedArchive);
-  if (!IsGameRoot(fs, gameRoot)) return Failed(text::kNoGameRootForInstall);
-  return Failed(FailureText(result));
+  ArchiveUnpacker zip(fs);
+  // Every path a plug-in uses lies below "\profile\": an archive that would put
+  // anything beside the game's own files (its executable, a DLL) is refused.
+  zip.SetOnlyBelow("profile");
+  int shownPercent = -1;
+  zip.SetProgressHandler([&](const UnpackProgress& p) {
+    if (shownPercent < 0) view.ShowStatus(text::kUnpacking);
+    if (p.percent != shownPercent) view.ShowProgress(p.percent);
+    shownPercent = p.percent;
+    return !cancel.Asked();  // up to the commit; nothing has changed yet
+  });
+  const UnpackResult result = zip.Unpack(programDir + names.backslashTail, gameRoot);
+  log.Write(what + std::string(ResultName(result)) + " (" +
+            std::to_string(fs.FileSize(storedArchive).value_or(0)) + " bytes into " + gameRoot + ")");
+  if (result == UnpackResult::Done) return {true, text::kInstallDone, {}, storedArchive};
+  if (!fs.RemoveFile(storedArchive)) log.Write(what + "the archive could not be removed");
+  InstallOutcome failed = Failed(FailureText(result));
+  if (result != UnpackResult::Stopped) failed.status = text::kInstallFailedState;
+  return failed;
 }
 
-void FinishInstall(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,
-                   DownloadView* progress) {
-  if (outcome.installed && progress) {
-    progress->SetProgress(100);
-    progress->SetState(DownloadState::Finished);
+void ShowInstallOutcome(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,
+                        InstallView* progress) {
+  if (progress && outcome.installed) {
+    progress->ShowProgress(100);
+    progress->ShowStatus(StateText(DownloadState::Finished));
   }
+  if (progress && !outcome.status.empty()) progress->ShowStatus(outcome.status);
   if (outcome.installed && page) page->SetInstallCaption(text::kInstalledCaption);
   if (!outcome.message.empty() && page) page->ShowMessage(outcome.message);
+  // Deleted after the message, as the maker's tool did; one that stays is
+  // replaced by the next download of its entry.
   if (!outcome.archive.empty()) fs.RemoveFile(outcome.archive);
 }
 

@@ -22,20 +22,20 @@ BackgroundDownload::~BackgroundDownload() { Stop(); }
 bool BackgroundDownload::Start(FetchRequest request, std::function<void()> onEnded) {
   if (State() == TaskState::Running) return false;
   auto run = std::make_shared<Run>(api_);
-  run_ = run;
-  worker_.Submit([run, request = std::move(request), onEnded = std::move(onEnded), &api = api_,
+  const bool started = worker_.Submit([run, request = std::move(request), onEnded = std::move(onEnded), &api = api_,
                   clock = clock_, &ui = ui_]() mutable {
     FetchResult r;
     try {
       r = HttpFetch(api, request, run->counters, run->handles, clock);
     } catch (...) {
-      r.outcome = FetchOutcome::OutOfMemory;  // nothing may leave the job
+      // Out of memory: a failed download, which the window's log line names.
+      r.outcome = TransferOutcome::WriteFailed;
     }
     run->handles.CloseAll();
     {
       std::lock_guard<std::mutex> lock(run->mutex);
       if (run->state == TaskState::Stopped) return;
-      run->state = r.outcome == FetchOutcome::Completed ? TaskState::Completed : TaskState::Failed;
+      run->state = r.outcome == TransferOutcome::Completed ? TaskState::Completed : TaskState::Failed;
       run->result = std::move(r);
     }
     if (onEnded) {
@@ -44,7 +44,8 @@ bool BackgroundDownload::Start(FetchRequest request, std::function<void()> onEnd
       });
     }
   });
-  return true;
+  if (started) run_ = run;
+  return started;
 }
 
 TaskState BackgroundDownload::State() const {
@@ -64,10 +65,10 @@ std::optional<std::string> BackgroundDownload::TakeResult() {
   return std::move(run_->result.body);
 }
 
-FetchOutcome BackgroundDownload::LastOutcome() const {
-  if (!run_) return FetchOutcome::Cancelled;
+TransferOutcome BackgroundDownload::LastOutcome() const {
+  if (!run_) return TransferOutcome::Cancelled;
   std::lock_guard<std::mutex> lock(run_->mutex);
-  return run_->state == TaskState::Stopped ? FetchOutcome::Cancelled : run_->result.outcome;
+  return run_->state == TaskState::Stopped ? TransferOutcome::Cancelled : run_->result.outcome;
 }
 
 void BackgroundDownload::Stop() {

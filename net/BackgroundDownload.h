@@ -26,7 +26,7 @@ class BackgroundDownload {
   BackgroundDownload(const BackgroundDownload&) = delete;
   BackgroundDownload& operator=(const BackgroundDownload&) = delete;
 
-  // Starts a download; false while one runs. `onEnded` runs on the interface
+  // Starts a download; false while one runs, or when its worker cannot start. `onEnded` runs on the interface
   // thread once the download has ended by itself (never after Stop).
   bool Start(FetchRequest request, std::function<void()> onEnded = {});
   TaskState State() const;
@@ -35,7 +35,7 @@ class BackgroundDownload {
   // The content of a completed download, handed over once; nothing otherwise.
   std::optional<std::string> TakeResult();
   // Why the last download ended (diagnostics; meaningful once it has ended).
-  FetchOutcome LastOutcome() const;
+  TransferOutcome LastOutcome() const;
   // Cancels a running download; never waits. Harmless when none runs.
   void Stop();
 

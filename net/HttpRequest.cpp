@@ -85,16 +85,22 @@ Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const Reques
   // Never from the system cache, nor into it: a cached copy and a range of the
   // live file do not mix, a cached page could hide a newer version, and what we
   // fetch is ours to keep.
-  const wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi | options.flags;
+  wi::DWORD flags = wi::kFlagReload | wi::kFlagNoCacheWrite | wi::kFlagNoUi;
+  if (options.secure) flags |= wi::kFlagSecure;
+  if (!options.followRedirects) flags |= wi::kFlagNoAutoRedirect;
+  if (options.keepConnection) flags |= wi::kFlagKeepConnection;
   a.request = handles.Hold(api.HttpOpenRequestA(connection, "GET", options.object.c_str(), "HTTP/1.1",
                                                 nullptr, nullptr, flags, 0));
   if (!a.request) return fail(RequestFailure::ConnectFailed);
-  // Set on the request handle itself, which every WinINet honours.
+  // Set on the request handle itself, which every WinINet honours. Every wait
+  // of the program rests on them: a request without them is not sent.
   wi::DWORD connectTimeout = options.connectTimeoutMs;
   wi::DWORD receiveTimeout = options.receiveTimeoutMs;
-  api.InternetSetOptionA(a.request, wi::kOptionConnectTimeout, &connectTimeout, sizeof connectTimeout);
-  api.InternetSetOptionA(a.request, wi::kOptionSendTimeout, &receiveTimeout, sizeof receiveTimeout);
-  api.InternetSetOptionA(a.request, wi::kOptionReceiveTimeout, &receiveTimeout, sizeof receiveTimeout);
+  if (!api.InternetSetOptionA(a.request, wi::kOptionConnectTimeout, &connectTimeout, sizeof connectTimeout) ||
+      !api.InternetSetOptionA(a.request, wi::kOptionSendTimeout, &receiveTimeout, sizeof receiveTimeout) ||
+      !api.InternetSetOptionA(a.request, wi::kOptionReceiveTimeout, &receiveTimeout, sizeof receiveTimeout)) {
+    return fail(RequestFailure::WaitsUnbounded);
+  }
   const char* headers = options.headers.empty() ? nullptr : options.headers.data();
   if (!api.HttpSendRequestA(a.request, headers, static_cast<wi::DWORD>(options.headers.size()), nullptr,
                             0)) {

@@ -40,17 +40,27 @@ class TransferHandles {
   bool cancelled_ = false;
 };
 
+// Everything one request needs: where it goes and how long it may wait.
 struct RequestOptions {
+  bool secure = false;  // https
   std::string host;
   uint16_t port = 80;
   std::string object;
   std::string headers;  // extra request lines, each ending in CR LF; none when empty
-  wininet::DWORD flags = 0;  // added to the flags every request has
+  // A redirect is followed only where something else vouches for the bytes (a
+  // signature); otherwise a 3xx is an error status.
+  bool followRedirects = false;
+  bool keepConnection = false;
   uint32_t connectTimeoutMs = 5000;
   uint32_t receiveTimeoutMs = 20000;  // for each wait for the server
 };
 
-enum class RequestFailure { None, ConnectFailed, SendFailed };
+enum class RequestFailure {
+  None,
+  ConnectFailed,   // InternetOpenA, InternetConnectA or HttpOpenRequestA failed
+  WaitsUnbounded,  // a time-out option was refused: the request could wait forever
+  SendFailed,      // no answer: refused, reset, timed out
+};
 
 struct Answer {
   RequestFailure failure = RequestFailure::None;

@@ -41,6 +41,17 @@ class OutputFile {
   virtual bool Close() = 0;
 };
 
+// A file opened for reading at any offset (the zip reader seeks through an
+// archive); each reader opens its own.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Reads up to `size` bytes at `offset`: the count read, 0 past the end,
+  // nothing on a fault.
+  virtual std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size) = 0;
+  virtual uint64_t Size() const = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -54,6 +65,7 @@ class FileSystem {
   virtual bool WriteFileAtomic(const std::string& path, std::string_view bytes) = 0;
   // Opens for writing, truncating (append=false) or after the last byte.
   virtual std::unique_ptr<OutputFile> OpenForWrite(const std::string& path, bool append) = 0;
+  virtual std::unique_ptr<InputFile> OpenForRead(const std::string& path) = 0;
   // Deletes one file (or one link); a read-only file is made writable first.
   virtual bool RemoveFile(const std::string& path) = 0;
   // Deletes a folder with everything below it. Links below it are removed as
@@ -61,7 +73,8 @@ class FileSystem {
   virtual bool DeleteTree(const std::string& path) = 0;
   // Creates the folder and every missing parent.
   virtual bool CreateFolders(const std::string& path) = 0;
-  // Moves a file over another, replacing it even when the target is read-only.
+  // Moves a file over another, replacing it even when the target is read-only;
+  // across volumes the file is copied and the original removed.
   virtual bool MoveReplace(const std::string& from, const std::string& to) = 0;
   virtual std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) = 0;
   // Bytes free for the caller on the volume that holds the path.

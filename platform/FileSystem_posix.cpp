@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -68,6 +69,22 @@ class PosixOutputFile final : public OutputFile {
   int fd_;
 };
 
+class PosixInputFile final : public InputFile {
+ public:
+  PosixInputFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  ~PosixInputFile() override { ::close(fd_); }
+  std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size) override {
+    ssize_t n = ::pread(fd_, data, size, static_cast<off_t>(offset));
+    if (n < 0) return std::nullopt;
+    return static_cast<size_t>(n);
+  }
+  uint64_t Size() const override { return size_; }
+
+ private:
+  int fd_;
+  uint64_t size_;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   PathKind Kind(const std::string& path) override {
@@ -118,6 +135,17 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixOutputFile>(fd);
   }
 
+  std::unique_ptr<InputFile> OpenForRead(const std::string& path) override {
+    int fd = ::open(Native(path).c_str(), O_RDONLY);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<PosixInputFile>(fd, static_cast<uint64_t>(st.st_size));
+  }
+
   bool RemoveFile(const std::string& path) override {
     return ::unlink(Native(path).c_str()) == 0;
   }
@@ -157,7 +185,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool MoveReplace(const std::string& from, const std::string& to) override {
-    return ::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+    if (::rename(Native(from).c_str(), Native(to).c_str()) == 0) return true;
+    return errno == EXDEV && CopyAcross(from, to) && RemoveFile(from);
   }
 
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) override {
@@ -172,6 +201,22 @@ class PosixFileSystem final : public FileSystem {
     }
     ::closedir(d);
     return items;
+  }
+
+  // Another volume: a streamed copy, as the Windows half's MoveFileExW makes it.
+  bool CopyAcross(const std::string& from, const std::string& to) {
+    std::unique_ptr<InputFile> in = OpenForRead(from);
+    std::unique_ptr<OutputFile> out = in ? OpenForWrite(to, false) : nullptr;
+    if (!out) return false;
+    std::vector<char> buffer(256 * 1024);
+    for (uint64_t at = 0;;) {
+      std::optional<size_t> n = in->ReadAt(at, buffer.data(), buffer.size());
+      if (!n) return false;
+      if (*n == 0) break;
+      if (!out->Write(buffer.data(), *n)) return false;
+      at += *n;
+    }
+    return out->Close();
   }
 
   std::optional<uint64_t> FreeSpace(const std::string& path) override {

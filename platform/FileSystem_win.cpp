@@ -80,6 +80,27 @@ class WinOutputFile final : public OutputFile {
   FileHandle h_;
 };
 
+class WinInputFile final : public InputFile {
+ public:
+  WinInputFile(FileHandle h, uint64_t size) : h_(std::move(h)), size_(size) {}
+  std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size) override {
+    // The offset travels with the call, so no shared file pointer is moved.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (ReadFile(h_.Get(), data, chunk, &got, &at)) return got;
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    return std::nullopt;
+  }
+  uint64_t Size() const override { return size_; }
+
+ private:
+  FileHandle h_;
+  uint64_t size_;
+};
+
 bool DeleteTreeW(const std::wstring& p) {
   DWORD a = GetFileAttributesW(p.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return false;
@@ -158,6 +179,14 @@ class WinFileSystem final : public FileSystem {
       return false;
     }
     return true;
+  }
+
+  std::unique_ptr<InputFile> OpenForRead(const std::string& path) override {
+    FileHandle h(CreateFileW(Win32Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!h || !GetFileSizeEx(h.Get(), &size)) return nullptr;
+    return std::make_unique<WinInputFile>(std::move(h), static_cast<uint64_t>(size.QuadPart));
   }
 
   std::unique_ptr<OutputFile> OpenForWrite(const std::string& path, bool append) override {

@@ -1,6 +1,28 @@
 #include "platform/Worker.h"
 
+#include <exception>
+#include <string>
+#include <system_error>
+
 namespace velmora {
+
+void RunReported(const std::function<void()>& call, std::string_view what, const FailureReport& report) {
+  std::string why;
+  try {
+    call();
+    return;
+  } catch (const std::exception& e) {
+    why = e.what();
+  } catch (...) {
+    why = "not a standard exception";
+  }
+  if (!report) return;
+  try {
+    report(std::string(what) + " ended by an exception: " + why);
+  } catch (...) {
+    // The log itself failed (out of memory): nothing is left to tell it to.
+  }
+}
 
 Worker::~Worker() {
   {
@@ -12,13 +34,20 @@ Worker::~Worker() {
   if (thread_.joinable()) thread_.join();
 }
 
-void Worker::Submit(std::function<void()> job) {
+bool Worker::Submit(std::function<void()> job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread([this] { Run(); });
+      } catch (const std::system_error&) {
+        return false;
+      }
+    }
     jobs_.push_back(std::move(job));
-    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   }
   wake_.notify_one();
+  return true;
 }
 
 bool Worker::Busy() const {
@@ -35,11 +64,7 @@ void Worker::Run() {
     jobs_.pop_front();
     running_ = true;
     lock.unlock();
-    try {
-      job();
-    } catch (...) {
-      // A job reports its own failures; nothing may end the worker.
-    }
+    RunReported(job, "a job", report_);
     lock.lock();
     running_ = false;
   }

@@ -5,12 +5,18 @@
 // through a switch of its own (it ends at its next check, or at once where a
 // blocking call can be ended), and whatever it posts afterwards finds its window
 // gone or still there.
+//
+// The threads of the program, all of them Workers: the install worker (plug-in
+// download, store, unpack, commit), the site worker (version check, self-update
+// download), and while an archive of several MiB is inflated, up to three
+// helpers that the unpacking starts and joins before it goes on.
 #pragma once
 
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace velmora {
@@ -23,23 +29,33 @@ class UiQueue {
   virtual void Post(std::function<void()> call) = 0;
 };
 
+// What to tell the log of a job or call that ended by an exception (they report
+// their own failures; this is the last net).
+using FailureReport = std::function<void(std::string_view)>;
+
+// Runs `call`; an exception that leaves it goes to `report` as "<what>: <why>".
+void RunReported(const std::function<void()>& call, std::string_view what, const FailureReport& report);
+
 class Worker {
  public:
-  Worker() = default;
+  explicit Worker(FailureReport report = {}) : report_(std::move(report)) {}
   // Jobs not yet begun are dropped; the one running is waited for, so it must
   // have been cancelled first (the owner's release does that).
   ~Worker();
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // Queues a job; it begins once the jobs before it have ended.
-  void Submit(std::function<void()> job);
+  // Queues a job; it begins once the jobs before it have ended. False when the
+  // worker's thread could not be started (the system is out of threads): the
+  // job is dropped and the caller tells its own failure.
+  [[nodiscard]] bool Submit(std::function<void()> job);
   // True while a job runs or waits.
   bool Busy() const;
 
  private:
   void Run();
 
+  FailureReport report_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> jobs_;

@@ -14,6 +14,17 @@ DownloadSettings LoggedDownloads(EventLog& log) {
   return s;
 }
 
+RequestOptions ToolServer() {
+  RequestOptions server;
+  server.host = config::kToolHost;
+  server.port = config::kToolPort;
+  return server;
+}
+
+FailureReport ReportTo(EventLog& log) {
+  return [&log](std::string_view why) { log.Write(why); };
+}
+
 }  // namespace
 
 AppServices::AppServices(std::string dir)
@@ -21,10 +32,12 @@ AppServices::AppServices(std::string dir)
       fs(NativeFileSystem()),
       log(fs, DiagnosticsLogPath(programDir)),
       wininet(SystemWinInet()),
-      downloader(wininet, fs, config::kToolHost, config::kToolPort, EnvironmentText("tmp"),
-                 LoggedDownloads(log)),
+      ui(ReportTo(log)),
+      downloader(wininet, fs, ToolServer(), EnvironmentText("tmp"), LoggedDownloads(log)),
       updateTask(wininet, siteWorker, ui),
-      pluginPages(std::make_unique<PluginPages>(*this)) {}
+      pluginPages(std::make_unique<PluginPages>(*this)),
+      installWorker(ReportTo(log)),
+      siteWorker(ReportTo(log)) {}
 
 AppServices::~AppServices() {
   // Cancelled before the workers are joined, so the joins wait for nothing long.

@@ -115,8 +115,8 @@ void MainWindow::StartVersionCheck() {
   app_.log.Write("check: reading http://" + std::string(config::kSiteHost) + ":" +
                  std::to_string(config::kSitePort) + std::string(kAnnouncementPath));
   check_ = std::make_shared<TransferHandles>(app_.wininet);
-  app_.siteWorker.Submit([&app = app_, cancel = check_, running = *running,
-                          alive = std::weak_ptr<bool>(alive_), this] {
+  const bool started = app_.siteWorker.Submit([&app = app_, cancel = check_, running = *running,
+                                               alive = std::weak_ptr<bool>(alive_), this] {
     CheckReport report = RunVersionCheck(app.wininet, *cancel, config::kSiteHost, config::kSitePort, running);
     if (cancel->Cancelled()) return;
     app.log.Write("check: " + report.log);
@@ -124,6 +124,8 @@ void MainWindow::StartVersionCheck() {
       if (alive.lock()) ShowVersionCheckOutcome(outcome);
     });
   });
+  // Without the check the program works on; the next start checks again.
+  if (!started) app_.log.Write("check: not started, no thread for it");
 }
 
 void MainWindow::ShowVersionCheckOutcome(const CheckOutcome& outcome) {

@@ -20,30 +20,21 @@ namespace unit = units::plugin_page;
 
 namespace {
 
-// What the install tells its page from the worker, as posted calls: by the time
-// they run the page may have gone, and then they do nothing.
-class PostedProgress final : public InstallProgressView {
+// What the install shows on its page from the worker, as posted calls: by the
+// time they run the page may have gone, and then they do nothing.
+class PostedProgress final : public InstallView {
  public:
   PostedProgress(UiQueue& ui, std::shared_ptr<PluginPages::Install> install)
       : ui_(ui), install_(std::move(install)) {}
 
-  void SetState(DownloadState state) override {
-    Show([state](PluginPage& p) { p.SetState(state); });
+  void ShowStatus(std::string_view text) override {
+    Show([text = std::string(text)](PluginPage& p) { p.ShowStatus(text); });
   }
-  void SetProgress(int percent) override {
-    Show([percent](PluginPage& p) { p.SetProgress(percent); });
+  void ShowProgress(int percent) override {
+    Show([percent](PluginPage& p) { p.ShowProgress(percent); });
   }
-  void SetRate(std::string_view rate) override {
-    Show([rate = std::string(rate)](PluginPage& p) { p.SetRate(rate); });
-  }
-  void OnUnpackProgress(const UnpackProgress& progress) override {
-    const bool first = shownUnpack_ < 0;
-    if (progress.percent == shownUnpack_) return;
-    shownUnpack_ = progress.percent;
-    Show([first, percent = progress.percent](PluginPage& p) {
-      if (first) p.SetStatus(text::kUnpacking);
-      p.SetProgress(percent);
-    });
+  void ShowRate(std::string_view figure) override {
+    Show([figure = std::string(figure)](PluginPage& p) { p.ShowRate(figure); });
   }
 
  private:
@@ -56,7 +47,6 @@ class PostedProgress final : public InstallProgressView {
 
   UiQueue& ui_;
   std::shared_ptr<PluginPages::Install> install_;
-  int shownUnpack_ = -1;
 };
 
 }  // namespace
@@ -105,19 +95,17 @@ void PluginPage::ShowMessage(std::string_view text, std::string_view title) {
   win32::ShowMessageBox(hwnd(), text, title);
 }
 
-void PluginPage::SetState(DownloadState state) { SetStatus(StateText(state)); }
-
-void PluginPage::SetStatus(std::string_view text) {
+void PluginPage::ShowStatus(std::string_view text) {
   SetText(unit::kStatus, text);
   Repaint(unit::kStatus);
 }
 
-void PluginPage::SetProgress(int percent) {
+void PluginPage::ShowProgress(int percent) {
   SendMessageW(Unit(unit::kProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void PluginPage::SetRate(std::string_view rate) {
-  SetText(unit::kRate, rate);
+void PluginPage::ShowRate(std::string_view figure) {
+  SetText(unit::kRate, figure);
   Repaint(unit::kRate);
 }
 
@@ -171,20 +159,33 @@ void PluginPages::StartInstall(PluginPage& page) {
   auto install = std::make_shared<Install>(app_.wininet, &page);
   SetInstallRunning(install);
   const CatalogueEntry& entry = page.entry();
-  app_.installWorker.Submit([this, &app = app_, &entry, install, alive = std::weak_ptr<bool>(alive_)] {
-    PostedProgress progress(app.ui, install);
-    const InstallOutcome outcome = InstallPlugin(app.fs, app.programDir, app.downloader, entry,
-                                                 progress, install->cancel, app.log);
+  const bool started = app_.installWorker.Submit([this, &app = app_, &entry, install,
+                                                  alive = std::weak_ptr<bool>(alive_)] {
+    // Whatever happens in it, the job tells the interface thread that it has
+    // ended: until then the install counts as running.
+    InstallOutcome outcome = {false, text::kInstallNotRun, text::kInstallFailedState, {}};
+    RunReported(
+        [&] {
+          PostedProgress progress(app.ui, install);
+          outcome = InstallPlugin(app.fs, app.programDir, app.downloader, entry, progress, install->cancel,
+                                  app.log);
+        },
+        "install " + std::string(entry.stem), [&app](std::string_view why) { app.log.Write(why); });
     app.ui.Post([this, alive, install, outcome] {
       if (alive.lock()) Finished(install, outcome);
     });
   });
+  if (!started) {
+    app_.log.Write("install " + std::string(entry.stem) + ": not started, no thread for it");
+    SetInstallRunning(nullptr);
+    page.ShowMessage(text::kInstallNotRun, text::kMessageTitle);
+  }
 }
 
 void PluginPages::Finished(const std::shared_ptr<Install>& install, const InstallOutcome& outcome) {
-  if (running_ == install) SetInstallRunning(nullptr);
+  SetInstallRunning(nullptr);
   InstalledStateChanged();
-  FinishInstall(app_.fs, outcome, install->page, install->page);
+  ShowInstallOutcome(app_.fs, outcome, install->page, install->page);
 }
 
 void PluginPages::PageClosing(PluginPage& page) {
@@ -192,7 +193,6 @@ void PluginPages::PageClosing(PluginPage& page) {
   running_->cancel.Cancel();
   running_->page = nullptr;
   app_.log.Write("install " + std::string(page.entry().stem) + ": cancelled, the page was closed");
-  SetInstallRunning(nullptr);
 }
 
 void PluginPages::SetInstallRunning(std::shared_ptr<Install> install) {

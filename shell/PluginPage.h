@@ -14,7 +14,7 @@ namespace velmora {
 
 struct AppServices;
 
-class PluginPage final : public win32::Form, public PluginPageView, public DownloadView {
+class PluginPage final : public win32::Form, public PluginPageView, public InstallView {
  public:
   PluginPage(const CatalogueEntry& entry, AppServices& app);
   bool Open(HWND owner);
@@ -25,11 +25,10 @@ class PluginPage final : public win32::Form, public PluginPageView, public Downl
   // PluginPageView
   void SetInstallCaption(std::string_view caption) override;
   void ShowMessage(std::string_view text, std::string_view title) override;
-  // DownloadView, on the interface thread
-  void SetState(DownloadState state) override;
-  void SetStatus(std::string_view text);
-  void SetProgress(int percent) override;
-  void SetRate(std::string_view rate) override;
+  // InstallView, here on the interface thread
+  void ShowStatus(std::string_view text) override;
+  void ShowProgress(int percent) override;
+  void ShowRate(std::string_view figure) override;
   void EnableButtons(bool enabled);
 
  private:
@@ -45,8 +44,9 @@ class PluginPage final : public win32::Form, public PluginPageView, public Downl
 
 // The 21 plug-in pages, opened on demand; a second open brings the page forward.
 // The one place that knows whether an install runs: one at a time, on the
-// install worker; while it does, every page's buttons are off and the listener
-// (the main window's "浏览") is told.
+// install worker, from the press until its job has returned (a page closed
+// meanwhile only lets go of it); while it runs, every page's buttons are off
+// and the listener (the main window's "浏览") is told.
 class PluginPages {
  public:
   explicit PluginPages(AppServices& app);
@@ -56,13 +56,14 @@ class PluginPages {
   // One install as the interface thread knows it; the worker's job holds it too.
   struct Install {
     explicit Install(const WinInetApi& api, PluginPage* p) : cancel(api), page(p) {}
-    TransferHandles cancel;
+    InstallCancel cancel;
     PluginPage* page;  // read and written on the interface thread; null once the page has gone
   };
 
   bool InstallRunning() const { return running_ != nullptr; }
   void StartInstall(PluginPage& page);
-  // The page is going: its install is cancelled at once, and the page forgets it.
+  // The page is going: its install is cancelled and lets go of the page; it
+  // still counts as running until its job has returned.
   void PageClosing(PluginPage& page);
   void OnInstallRunning(std::function<void(bool)> listener) { listener_ = std::move(listener); }
   // After every install and uninstall: the list pages read their rows again.

@@ -46,7 +46,7 @@ void UpdateFlow::Stop() {
 void UpdateFlow::Begin() {
   view_.ShowState(text::kUpdateReadingPage);
   if (!Start(AnnouncementRequest(settings_.siteHost, settings_.sitePort))) {
-    return Fail(text::kUpdatePageFailed, "the task is busy");
+    return Fail(text::kUpdatePageFailed, "the task is busy or cannot start");
   }
   stage_ = Stage::ReadingPage;
 }
@@ -90,7 +90,7 @@ void UpdateFlow::PageArrived() {
   std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
   if (!page) {
     return Fail(text::kUpdatePageFailed, body ? "no announcement page"
-                                      : std::string("page ") + FetchOutcomeName(task_.LastOutcome()));
+                                      : "page " + std::string(OutcomeName(task_.LastOutcome())));
   }
   if (page->notes) view_.ShowNotes(HtmlToText(*page->notes));
 
@@ -121,21 +121,22 @@ void UpdateFlow::PageArrived() {
   // Redirects are followed for these two only: the signature checks the bytes.
   auto requestOf = [this](const DownloadTarget& t, uint64_t maxBytes) {
     FetchRequest r;
-    r.secure = t.secure;
-    r.host = t.host;
-    r.port = t.port;
-    r.object = t.object;
+    r.request.secure = t.secure;
+    r.request.host = t.host;
+    r.request.port = t.port;
+    r.request.object = t.object;
+    r.request.followRedirects = true;
+    r.request.receiveTimeoutMs = settings_.receiveTimeoutMs;
     r.maxBytes = maxBytes;
-    r.followRedirects = true;
-    r.receiveTimeoutMs = settings_.receiveTimeoutMs;
     return r;
   };
   FetchRequest request = requestOf(*target, settings_.maxExeBytes);
   request.requireLength = true;  // the only way to tell a whole program from a cut one
   signatureRequest_ = requestOf(*signature, kMaxSignatureFileBytes);
-  log_.Write(std::string("update: downloading ") + (request.secure ? "https://" : "http://") +
-             request.host + ":" + std::to_string(request.port) + request.object + " as " + fileName_);
-  if (!Start(std::move(request))) return Fail(text::kUpdateDownloadFailed, "the task is busy");
+  const RequestOptions& exe = request.request;
+  log_.Write(std::string("update: downloading ") + (exe.secure ? "https://" : "http://") + exe.host + ":" +
+             std::to_string(exe.port) + exe.object + " as " + fileName_);
+  if (!Start(std::move(request))) return Fail(text::kUpdateDownloadFailed, "the task is busy or cannot start");
   stage_ = Stage::Downloading;
   rate_.Start(0);
   downloadStartMs_ = clock_();
@@ -149,11 +150,11 @@ void UpdateFlow::DownloadEnded() {
   std::optional<std::string> content = task_.TakeResult();
   ShowProgress();  // what arrived, whether or not it is whole
   if (!content) {
-    return Fail(text::kUpdateDownloadFailed, std::string("download ") + FetchOutcomeName(task_.LastOutcome()) +
+    return Fail(text::kUpdateDownloadFailed, "download " + std::string(OutcomeName(task_.LastOutcome())) +
                                          " after " + std::to_string(task_.Received()) + " bytes");
   }
   exe_ = std::move(*content);
-  if (!Start(signatureRequest_)) return Fail(text::kUpdateVerifyFailed, "the task is busy");
+  if (!Start(signatureRequest_)) return Fail(text::kUpdateVerifyFailed, "the task is busy or cannot start");
   stage_ = Stage::FetchingSignature;
 }
 
@@ -163,7 +164,7 @@ void UpdateFlow::SignatureArrived() {
   exe_.clear();
   if (!signature) {
     return Fail(text::kUpdateVerifyFailed,
-                std::string("signature ") + FetchOutcomeName(task_.LastOutcome()));
+                "signature " + std::string(OutcomeName(task_.LastOutcome())));
   }
   const SignatureVerdict verdict = VerifyRelease(*signature, content, key_, comment_);
   if (verdict != SignatureVerdict::Good) {

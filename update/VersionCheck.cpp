@@ -30,12 +30,11 @@ bool ItemNames(std::string_view item, const Version& running) {
 
 FetchRequest AnnouncementRequest(std::string_view siteHost, uint16_t sitePort) {
   FetchRequest r;
-  r.host = std::string(siteHost);
-  r.port = sitePort;
-  r.object = std::string(kAnnouncementPath);
-  r.maxBytes = uint64_t{4} << 20;
-  r.connectTimeoutMs = 5000;
-  r.receiveTimeoutMs = 8000;
+  r.request.host = std::string(siteHost);
+  r.request.port = sitePort;
+  r.request.object = std::string(kAnnouncementPath);
+  // The check runs at every start: a slow site is given up on sooner.
+  r.request.receiveTimeoutMs = 8000;
   r.deadlineMs = 20000;
   return r;
 }
@@ -47,8 +46,8 @@ CheckReport RunVersionCheck(const WinInetApi& api, TransferHandles& cancel, std:
   FetchResult fetched = HttpFetch(api, request, counters, cancel);
   cancel.CloseAll();
   CheckReport report;
-  if (fetched.outcome != FetchOutcome::Completed) {
-    report.log = std::string("page ") + FetchOutcomeName(fetched.outcome);
+  if (fetched.outcome != TransferOutcome::Completed) {
+    report.log = "page " + std::string(OutcomeName(fetched.outcome));
     return report;
   }
   const std::optional<Announcement> page = ReadAnnouncement(fetched.body);

@@ -67,9 +67,11 @@ class Unpacking {
     return RecoverFromCrash();
   }
 
-  UnpackResult Run(std::string_view archive) {
+  UnpackResult Run(const std::string& archive) {
     archive_ = archive;
-    if (!reader_.Open(archive)) return UnpackResult::Corrupt;
+    std::unique_ptr<InputFile> file = fs_.OpenForRead(archive);
+    if (!file) return UnpackResult::NoArchive;
+    if (!reader_.Open(std::move(file))) return UnpackResult::Corrupt;
     UnpackResult r = Plan();
     if (r == UnpackResult::Done) r = CheckTarget();
     if (r == UnpackResult::Done) r = Stage();
@@ -272,7 +274,7 @@ class Unpacking {
   const ArchiveUnpacker::ProgressHandler& onProgress_;
   const std::string& onlyBelow_;
   const std::string staging_;
-  std::string_view archive_;
+  std::string archive_;
   ZipReader reader_;
   std::vector<PlannedEntry> plan_;
   std::vector<std::string> folders_;
@@ -285,8 +287,8 @@ class Unpacking {
 
 }  // namespace
 
-UnpackResult ArchiveUnpacker::UnpackBytes(std::string_view archive, const std::string& targetFolder) {
-  if (targetFolder.empty()) return UnpackResult::NoArchive;
+UnpackResult ArchiveUnpacker::Unpack(const std::string& archive, const std::string& targetFolder) {
+  if (archive.empty() || targetFolder.empty()) return UnpackResult::NoArchive;
   return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Run(archive);
 }
 

@@ -58,9 +58,9 @@ class ArchiveUnpacker {
   // ASCII case); an archive with any entry elsewhere is refused whole as Hostile.
   void SetOnlyBelow(std::string folder) { onlyBelow_ = std::move(folder); }
 
-  // Unpacks the archive into the target folder (created when missing). Names
-  // below the target use "\" (the target's own text is kept as given).
-  UnpackResult UnpackBytes(std::string_view archive, const std::string& targetFolder);
+  // Unpacks the archive file into the target folder (created when missing).
+  // Names below the target use "\" (the target's own text is kept as given).
+  UnpackResult Unpack(const std::string& archiveFile, const std::string& targetFolder);
   // Undoes an unpacking into the target that a crash cut short (every unpacking
   // also does this first).
   RecoveryResult RecoverInterrupted(const std::string& targetFolder);

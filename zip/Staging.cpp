@@ -4,7 +4,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <memory>
 #include <thread>
+
+#include "platform/Worker.h"
 
 namespace velmora {
 namespace {
@@ -40,10 +43,10 @@ UnpackResult Extract(FileSystem& fs, ZipReader& reader, const StagingJob& job, s
   return out->Close() ? UnpackResult::Done : UnpackResult::WriteFailed;
 }
 
-UnpackResult StageAlone(FileSystem& fs, std::string_view archive, const std::vector<StagingJob>& jobs,
+UnpackResult StageAlone(FileSystem& fs, const std::string& archive, const std::vector<StagingJob>& jobs,
                         const std::function<bool(int)>& entryDone) {
   ZipReader reader;
-  if (!reader.Open(archive)) return UnpackResult::Corrupt;
+  if (!reader.Open(fs.OpenForRead(archive))) return UnpackResult::Corrupt;
   std::string buffer(kReadBuffer, '\0');
   for (size_t i = 0; i < jobs.size(); ++i) {
     if (UnpackResult r = Extract(fs, reader, jobs[i], buffer); r != UnpackResult::Done) return r;
@@ -61,7 +64,7 @@ unsigned StagingThreads(size_t entries, uint64_t bytes) {
   return static_cast<unsigned>(std::min<size_t>({cores, 4, entries}));
 }
 
-UnpackResult StageEntries(FileSystem& fs, std::string_view archive, const std::vector<StagingJob>& jobs,
+UnpackResult StageEntries(FileSystem& fs, const std::string& archive, const std::vector<StagingJob>& jobs,
                           const std::function<bool(int)>& entryDone, unsigned threads) {
   if (threads <= 1) return StageAlone(fs, archive, jobs, entryDone);
 
@@ -70,7 +73,7 @@ UnpackResult StageEntries(FileSystem& fs, std::string_view archive, const std::v
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   size_t finished = 0;
-  unsigned running = threads;
+  unsigned running = 0;
   UnpackResult failure = UnpackResult::Done;
 
   auto fail = [&](UnpackResult r) {  // with the mutex held
@@ -81,7 +84,7 @@ UnpackResult StageEntries(FileSystem& fs, std::string_view archive, const std::v
     try {
       ZipReader reader;
       std::string buffer(kReadBuffer, '\0');
-      if (!reader.Open(archive)) {
+      if (!reader.Open(fs.OpenForRead(archive))) {
         std::lock_guard<std::mutex> lock(mutex);
         fail(UnpackResult::Corrupt);
       } else {
@@ -98,7 +101,9 @@ UnpackResult StageEntries(FileSystem& fs, std::string_view archive, const std::v
           changed.notify_one();
         }
       }
-    } catch (...) {  // out of memory in a worker fails the unpacking, nothing more
+    } catch (...) {
+      // Out of memory in a helper: the unpacking fails (and the install logs
+      // that), and the count below must still go down.
       std::lock_guard<std::mutex> lock(mutex);
       fail(UnpackResult::WriteFailed);
     }
@@ -107,8 +112,17 @@ UnpackResult StageEntries(FileSystem& fs, std::string_view archive, const std::v
     changed.notify_one();
   };
 
-  std::vector<std::thread> workers;
-  for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work);
+  // Each helper's destructor joins it: they are declared after everything
+  // their job uses, so they go first.
+  std::vector<std::unique_ptr<Worker>> helpers;
+  for (unsigned t = 0; t < threads; ++t) {
+    auto helper = std::make_unique<Worker>();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!helper->Submit(work)) break;
+    ++running;
+    helpers.push_back(std::move(helper));
+  }
+  if (helpers.empty()) return StageAlone(fs, archive, jobs, entryDone);
   size_t told = 0;
   bool stopped = false;
   for (;;) {
@@ -124,7 +138,7 @@ UnpackResult StageEntries(FileSystem& fs, std::string_view archive, const std::v
       stop = true;
     }
   }
-  for (std::thread& w : workers) w.join();
+  helpers.clear();
   if (failure != UnpackResult::Done) return failure;
   return stopped ? UnpackResult::Stopped : UnpackResult::Done;
 }

@@ -2,30 +2,57 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace velmora {
 namespace {
 
 using Cursor = ZipReader::Cursor;
 
-voidpf ZCALLBACK OpenMemory(voidpf opaque, const void*, int) { return opaque; }
+voidpf ZCALLBACK ZipOpen(voidpf opaque, const void*, int) { return opaque; }
 
-uLong ZCALLBACK ReadMemory(voidpf, voidpf stream, void* buf, uLong size) {
-  auto* c = static_cast<Cursor*>(stream);
-  uint64_t left = c->bytes.size() - c->position;
-  uLong n = static_cast<uLong>(std::min<uint64_t>(size, left));
-  std::memcpy(buf, c->bytes.data() + c->position, n);
-  c->position += n;
+// minizip reads the directory a few bytes at a time: those reads come from a
+// window of the file kept here, large reads go to the file directly.
+std::optional<size_t> ReadThrough(Cursor& c, char* out, size_t size) {
+  if (size >= Cursor::kWindow) return c.file->ReadAt(c.position, out, size);
+  if (c.position < c.windowStart || c.position >= c.windowStart + c.window.size()) {
+    c.window.resize(Cursor::kWindow);
+    std::optional<size_t> n = c.file->ReadAt(c.position, c.window.data(), c.window.size());
+    if (!n) {
+      c.window.clear();
+      return std::nullopt;
+    }
+    c.window.resize(*n);
+    c.windowStart = c.position;
+    if (*n == 0) return 0;
+  }
+  const size_t at = static_cast<size_t>(c.position - c.windowStart);
+  const size_t n = std::min(size, c.window.size() - at);
+  std::memcpy(out, c.window.data() + at, n);
   return n;
 }
 
-uLong ZCALLBACK WriteMemory(voidpf, voidpf, const void*, uLong) { return 0; }
-
-ZPOS64_T ZCALLBACK TellMemory(voidpf, voidpf stream) { return static_cast<Cursor*>(stream)->position; }
-
-long ZCALLBACK SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+uLong ZCALLBACK ZipRead(voidpf, voidpf stream, void* buf, uLong size) {
   auto* c = static_cast<Cursor*>(stream);
-  const uint64_t size = c->bytes.size();
+  // A short count tells minizip of the end, or of a fault that ZERROR reports.
+  uLong done = 0;
+  while (done < size) {
+    std::optional<size_t> n = ReadThrough(*c, static_cast<char*>(buf) + done, size - done);
+    if (!n) c->fault = true;
+    if (!n || *n == 0) break;
+    done += static_cast<uLong>(*n);
+    c->position += *n;
+  }
+  return done;
+}
+
+uLong ZCALLBACK ZipWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK ZipTell(voidpf, voidpf stream) { return static_cast<Cursor*>(stream)->position; }
+
+long ZCALLBACK ZipSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* c = static_cast<Cursor*>(stream);
+  const uint64_t size = c->file->Size();
   uint64_t target = 0;
   switch (origin) {
     case ZLIB_FILEFUNC_SEEK_SET: target = offset; break;
@@ -41,8 +68,8 @@ long ZCALLBACK SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   return 0;
 }
 
-int ZCALLBACK CloseMemory(voidpf, voidpf) { return 0; }
-int ZCALLBACK ErrorMemory(voidpf, voidpf) { return 0; }
+int ZCALLBACK ZipClose(voidpf, voidpf) { return 0; }
+int ZCALLBACK ZipError(voidpf, voidpf stream) { return static_cast<Cursor*>(stream)->fault ? 1 : 0; }
 
 }  // namespace
 
@@ -51,16 +78,18 @@ ZipReader::~ZipReader() {
   if (file_) unzClose(file_);
 }
 
-bool ZipReader::Open(std::string_view archive) {
-  cursor_ = Cursor{archive, 0};
+bool ZipReader::Open(std::unique_ptr<InputFile> archive) {
+  if (!archive) return false;
+  cursor_ = Cursor{};
+  cursor_.file = std::move(archive);
   zlib_filefunc64_def io{};
-  io.zopen64_file = OpenMemory;
-  io.zread_file = ReadMemory;
-  io.zwrite_file = WriteMemory;
-  io.ztell64_file = TellMemory;
-  io.zseek64_file = SeekMemory;
-  io.zclose_file = CloseMemory;
-  io.zerror_file = ErrorMemory;
+  io.zopen64_file = ZipOpen;
+  io.zread_file = ZipRead;
+  io.zwrite_file = ZipWrite;
+  io.ztell64_file = ZipTell;
+  io.zseek64_file = ZipSeek;
+  io.zclose_file = ZipClose;
+  io.zerror_file = ZipError;
   io.opaque = &cursor_;
   file_ = unzOpen2_64("", &io);
   if (!file_) return false;

@@ -1,13 +1,15 @@
-// minizip's unzip reader over an archive held in memory. Reading from memory keeps
-// the archive's path away from minizip's fopen (ANSI text on Windows), and the
-// archive is read from disk once, through the file-system seam.
+// minizip's unzip reader over an archive file opened through the file-system
+// seam (minizip's file interface): the path never reaches minizip's fopen (ANSI
+// text on Windows), and the archive is read from disk as the entries need it.
 #pragma once
 
 #include <unzip.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <string_view>
+
+#include "platform/FileSystem.h"
 
 namespace velmora {
 
@@ -30,8 +32,8 @@ class ZipReader {
   ZipReader(const ZipReader&) = delete;
   ZipReader& operator=(const ZipReader&) = delete;
 
-  // The bytes must outlive the reader. False when they are not a zip archive.
-  bool Open(std::string_view archive);
+  // False when the file is not a zip archive.
+  bool Open(std::unique_ptr<InputFile> archive);
 
   // Walks the central directory: First, then Next until it is not Step::Entry.
   enum class Step { Entry, End, Fault };
@@ -46,8 +48,12 @@ class ZipReader {
   bool CloseEntry();
 
   struct Cursor {
-    std::string_view bytes;
+    static constexpr size_t kWindow = 64 * 1024;
+    std::unique_ptr<InputFile> file;
     uint64_t position = 0;
+    bool fault = false;
+    uint64_t windowStart = 0;
+    std::string window;  // the bytes of the file from windowStart
   };
 
  private:

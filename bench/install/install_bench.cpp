@@ -6,13 +6,13 @@
 //
 // Per run: "run N ok 1 total_ms T download_ms D store_ms S unpack_ms U finish_ms F
 // send_ms . read_ms . tempfile_ms . move_ms . remove_ms .": the download (request
-// to content in memory, temporary file deleted), storing the archive beside the
-// program (to the stored file closed), unpacking (checks, staging, entries, up to
-// the last entry's progress) and the rest (placing the staged files, clean-up,
-// the page's texts, the stored archive deleted); within the download, the time
-// inside HttpSendRequestA, inside InternetReadFile, and writing and deleting the
-// temporary file; within the rest, the time moving files (the staged files into
-// place) and removing them (the stored archive) (bench/support/Timing.h).
+// to the temporary file renamed to the stored archive), within it the rename
+// (store), unpacking (checks, staging, entries, up to the last entry's progress)
+// and the rest (placing the staged files, clean-up, the page's texts, the stored
+// archive deleted); within the download, the time inside HttpSendRequestA,
+// inside InternetReadFile, and writing the temporary file; within the rest, the
+// time moving files (the staged files into place) and removing them (the
+// stored archive) (bench/support/Timing.h).
 #include <windows.h>
 #include <psapi.h>
 
@@ -33,15 +33,17 @@ using namespace velmora;
 
 using bench::NowMs;
 
-class QuietView : public InstallProgressView {
+class QuietView : public InstallView {
  public:
   double lastUnpackMs = 0;
-  void SetState(DownloadState) override {}
-  void SetProgress(int) override {}
-  void SetRate(std::string_view) override {}
-  void OnUnpackProgress(const UnpackProgress& p) override {
-    if (p.done == p.total) lastUnpackMs = NowMs();
+  void ShowStatus(std::string_view text) override { unpacking_ = text == velmora::text::kUnpacking; }
+  void ShowProgress(int percent) override {
+    if (unpacking_ && percent == 100) lastUnpackMs = NowMs();
   }
+  void ShowRate(std::string_view) override {}
+
+ private:
+  bool unpacking_ = false;
 };
 
 // Times the download inside the pipeline.
@@ -49,11 +51,11 @@ class TimedDownloader : public ArchiveDownloader {
  public:
   explicit TimedDownloader(ArchiveDownloader& inner) : inner_(inner) {}
   double endMs = 0;
-  std::string Download(const std::string& object, bool resume, DownloadView& view,
-                       TransferHandles& handles) override {
-    std::string content = inner_.Download(object, resume, view, handles);
+  TransferOutcome Download(const std::string& object, bool resume, const std::string& destination,
+                           DownloadView& view, TransferHandles& handles) override {
+    TransferOutcome outcome = inner_.Download(object, resume, destination, view, handles);
     endMs = NowMs();
-    return content;
+    return outcome;
   }
 
  private:
@@ -87,7 +89,10 @@ int wmain(int argc, wchar_t** argv) {
   // file the pipeline writes is the stored archive.
   bench::WinInetTimes net;
   bench::TimedFileSystem downloadFs(fs);
-  HttpDownloader http(bench::TimedWinInet(net), downloadFs, host, static_cast<uint16_t>(port), tmp);
+  RequestOptions server;
+  server.host = host;
+  server.port = static_cast<uint16_t>(port);
+  HttpDownloader http(bench::TimedWinInet(net), downloadFs, server, tmp);
   TimedDownloader downloader(http);
   bool allOk = true;
   char line[64];
@@ -98,18 +103,17 @@ int wmain(int argc, wchar_t** argv) {
     downloadFs.Reset();
     bench::TimedFileSystem timed(fs);
     const double t0 = NowMs();
-    TransferHandles handles(bench::TimedWinInet(net));
-    const InstallOutcome outcome = InstallPlugin(timed, program, downloader, *entry, view, handles);
-    FinishInstall(timed, outcome, nullptr, nullptr);
+    InstallCancel cancel(bench::TimedWinInet(net));
+    const InstallOutcome outcome = InstallPlugin(timed, program, downloader, *entry, view, cancel);
+    ShowInstallOutcome(timed, outcome, nullptr, nullptr);
     const double end = NowMs();
-    const bool ok = outcome.installed && outcome.message == "插件安装完毕" && timed.firstCloseAt > 0 &&
-                    view.lastUnpackMs > 0;
+    const bool ok = outcome.installed && outcome.message == "插件安装完毕" && view.lastUnpackMs > 0;
     allOk = allOk && ok;
     std::printf(
         "run %d ok %d total_ms %.1f download_ms %.1f store_ms %.1f unpack_ms %.1f finish_ms %.1f send_ms %.1f "
         "read_ms %.1f tempfile_ms %.1f move_ms %.1f remove_ms %.1f\n",
-        run, ok ? 1 : 0, end - t0, downloader.endMs - t0, timed.firstCloseAt - downloader.endMs,
-        view.lastUnpackMs - timed.firstCloseAt, end - view.lastUnpackMs, net.sendMs, net.readMs,
+        run, ok ? 1 : 0, end - t0, downloader.endMs - t0, downloadFs.moveMs.load(),
+        view.lastUnpackMs - downloader.endMs, end - view.lastUnpackMs, net.sendMs, net.readMs,
         downloadFs.writeMs + downloadFs.removeMs, timed.moveMs.load(), timed.removeMs.load());
     std::fflush(stdout);
   }

@@ -119,6 +119,7 @@ class TimedFileSystem final : public FileSystem {
   PathKind Kind(const std::string& p) override { return in_.Kind(p); }
   std::optional<uint64_t> FileSize(const std::string& p) override { return in_.FileSize(p); }
   bool ReadFile(const std::string& p, std::string& b) override { return in_.ReadFile(p, b); }
+  std::unique_ptr<InputFile> OpenForRead(const std::string& p) override { return in_.OpenForRead(p); }
   bool WriteFileAtomic(const std::string& p, std::string_view b) override { return in_.WriteFileAtomic(p, b); }
   bool DeleteTree(const std::string& p) override { return in_.DeleteTree(p); }
   bool CreateFolders(const std::string& p) override { return in_.CreateFolders(p); }

@@ -8,7 +8,7 @@ constexpr UINT kRunPosted = WM_APP + 1;
 
 }  // namespace
 
-PostedCalls::PostedCalls() {
+PostedCalls::PostedCalls(FailureReport report) : report_(std::move(report)) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -47,17 +47,13 @@ void PostedCalls::RunNext() {
     call = std::move(calls_.front());
     calls_.pop_front();
   }
-  call();
+  RunReported(call, "a posted call", report_);
 }
 
 LRESULT CALLBACK PostedCalls::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kRunPosted) {
     if (auto* self = reinterpret_cast<PostedCalls*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
-      try {
-        self->RunNext();
-      } catch (...) {
-        // A call reports its own failures; none may unwind into the system.
-      }
+      self->RunNext();  // reported there: nothing unwinds into the system
     }
     return 0;
   }

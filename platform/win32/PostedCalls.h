@@ -17,7 +17,7 @@ namespace velmora::win32 {
 
 class PostedCalls final : public UiQueue {
  public:
-  PostedCalls();
+  explicit PostedCalls(FailureReport report = {});
   ~PostedCalls() override;
   PostedCalls(const PostedCalls&) = delete;
   PostedCalls& operator=(const PostedCalls&) = delete;
@@ -28,6 +28,7 @@ class PostedCalls final : public UiQueue {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void RunNext();
 
+  FailureReport report_;
   std::mutex mutex_;
   std::deque<std::function<void()>> calls_;
   HWND hwnd_ = nullptr;

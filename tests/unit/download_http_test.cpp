@@ -37,7 +37,22 @@ class HttpDownloadTest : public ::testing::Test {
     s.drawNumber = [this] { return nextNumber++; };
     s.fallbackTempFolder = systemTemp;
     s.maxBytes = maxBytes;
-    return HttpDownloader(server.Api(), fs, "tools.test", 8080, folder, std::move(s));
+    RequestOptions tools;
+    tools.host = "tools.test";
+    tools.port = 8080;
+    return HttpDownloader(server.Api(), fs, tools, folder, std::move(s));
+  }
+  // The stored file's bytes when the download completed; nothing otherwise.
+  std::string Get(HttpDownloader& d, const std::string& object, bool resume, RecordingDownloadView& v) {
+    const std::string stored = dir.Join("\\stored.zip");
+    NativeFileSystem().RemoveFile(stored);
+    if (d.Download(object, resume, stored, v, v.Handles(server.Api())) != TransferOutcome::Completed) {
+      EXPECT_FALSE(dir.Exists("\\stored.zip")) << "nothing is stored of a download that failed";
+      return {};
+    }
+    std::string bytes;
+    EXPECT_TRUE(NativeFileSystem().ReadFile(stored, bytes));
+    return bytes;
   }
   HttpDownloader MakeDownloader() { return MakeDownloader(NativeFileSystem(), dir.path()); }
   uint64_t HeldBytes(const HttpDownloader& d) {
@@ -58,7 +73,7 @@ TEST_F(HttpDownloadTest, FreshDownloadSendsTheRequestByteForByteAndHandsOverTheF
   server.answers.push_back(ScriptedAnswer::Whole(206, body));
   HttpDownloader d = MakeDownloader();
 
-  EXPECT_TRUE(SameBytes(d.Download(kObject, false, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, false, view), body));
 
   ASSERT_EQ(server.requests.size(), 1u);
   const testing::RecordedRequest& r = server.requests[0];
@@ -90,7 +105,7 @@ TEST_F(HttpDownloadTest, FreshDownloadSendsTheRequestByteForByteAndHandsOverTheF
   EXPECT_FALSE(dir.Exists("\\~~4711.tmp"));
   EXPECT_EQ(server.openHandles, 0);
   EXPECT_EQ(server.badCloses, 0);
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::Completed);
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::Completed);
 }
 
 TEST_F(HttpDownloadTest, ResumeAfterAMebibyteAsksForTheTailAndAppendsIt) {
@@ -100,8 +115,8 @@ TEST_F(HttpDownloadTest, ResumeAfterAMebibyteAsksForTheTailAndAppendsIt) {
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(kMiB)));
   HttpDownloader d = MakeDownloader();
 
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::ReadFailed);
+  EXPECT_EQ(Get(d, kObject, false, view), "");
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::ReadFailed);
   EXPECT_EQ(d.LastReport().error, 10054u);
   EXPECT_EQ(HeldBytes(d), kMiB) << "partial data is kept for a resume";
   EXPECT_EQ(std::count(view.statuses.begin(), view.statuses.end(), "下载完毕"), 0);
@@ -109,7 +124,7 @@ TEST_F(HttpDownloadTest, ResumeAfterAMebibyteAsksForTheTailAndAppendsIt) {
   EXPECT_EQ(view.percents.back(), 33);
 
   RecordingDownloadView again;
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, again, again.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, again), body));
   ASSERT_EQ(server.requests.size(), 2u);
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=1048576-\r\nContent-Length: 0\r\n");
   // The bar carries on from the bytes already held, against the first answer's total.
@@ -125,11 +140,11 @@ TEST_F(HttpDownloadTest, ServerThatIgnoresTheRangeGivesTheWholeFileExactlyOnce) 
   server.answers.push_back(ScriptedAnswer::Cut(200, body.size(), body.substr(0, 50000), End::Reset));
   server.answers.push_back(ScriptedAnswer::Whole(200, body));
   HttpDownloader d = MakeDownloader();
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
+  EXPECT_EQ(Get(d, kObject, false, view), "");
   ASSERT_EQ(HeldBytes(d), 50000u);
 
   RecordingDownloadView again;
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, again, again.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, again), body));
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=50000-\r\nContent-Length: 0\r\n");
   EXPECT_EQ(again.statuses, (Strings{"正在连接Internet", "Internet连接已建立", "服务器不支持网络续传",
                                      "开始下载", "下载完毕"}));
@@ -141,9 +156,9 @@ TEST_F(HttpDownloadTest, ServerThatIgnoresTheRangeGivesTheWholeFileExactlyOnce) 
   const std::string newer = ArchiveBytes(150000, 8);
   server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 60000), End::Reset));
   server.answers.push_back(ScriptedAnswer::Whole(200, newer));
-  d.Download(kObject, false, view, view.Handles(server.Api()));
+  Get(d, kObject, false, view);
   RecordingDownloadView third;
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, third, third.Handles(server.Api())), newer));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, third), newer));
   EXPECT_EQ(d.TotalSizeText(), "150000");
   EXPECT_LT(third.percents.front(), 5);
   EXPECT_EQ(third.percents.back(), 100);
@@ -154,20 +169,20 @@ TEST_F(HttpDownloadTest, ABodyEndingBeforeItsLengthIsNotAFileAndResumesByteIdent
   // The server closes cleanly mid-body: the read says "no more bytes" early.
   server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 40000), End::Clean, 1000));
   HttpDownloader d = MakeDownloader();
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::Truncated);
+  EXPECT_EQ(Get(d, kObject, false, view), "");
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::Truncated);
   EXPECT_EQ(HeldBytes(d), 40000u);
   EXPECT_EQ(std::count(view.statuses.begin(), view.statuses.end(), "下载完毕"), 0);
   EXPECT_NE(view.percents.back(), 100);
 
   // A stall on the next attempt keeps what it got too.
   server.answers.push_back(ScriptedAnswer::Cut(206, 60000, body.substr(40000, 10000), End::Stall, 999));
-  EXPECT_EQ(d.Download(kObject, true, view, view.Handles(server.Api())), "");
+  EXPECT_EQ(Get(d, kObject, true, view), "");
   EXPECT_EQ(d.LastReport().error, wininet::kErrorTimeout);
   EXPECT_EQ(HeldBytes(d), 50000u);
 
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(50000), 777));
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, view), body));
   EXPECT_EQ(server.requests[2].headers, "Accept:  */*\r\nrange:bytes=50000-\r\nContent-Length: 0\r\n");
 }
 
@@ -175,22 +190,22 @@ TEST_F(HttpDownloadTest, ErrorStatusIsAFailureThatLeavesTheHeldBytesAlone) {
   const std::string body = ArchiveBytes(80000, 5);
   server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 30000), End::Reset));
   HttpDownloader d = MakeDownloader();
-  d.Download(kObject, false, view, view.Handles(server.Api()));
+  Get(d, kObject, false, view);
   ASSERT_EQ(HeldBytes(d), 30000u);
   const std::string held = dir.Read("\\~~4711.tmp");
 
   for (int status : {404, 500, 503}) {
     RecordingDownloadView page;
     server.answers.push_back(ScriptedAnswer::Whole(status, "<html>error page</html>"));
-    EXPECT_EQ(d.Download(kObject, true, page, page.Handles(server.Api())), "") << status;
-    EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::ErrorStatus);
+    EXPECT_EQ(Get(d, kObject, true, page), "") << status;
+    EXPECT_EQ(d.LastReport().outcome, TransferOutcome::ErrorStatus);
     EXPECT_EQ(d.LastReport().status, status);
     EXPECT_EQ(dir.Read("\\~~4711.tmp"), held) << "an error page never touches the held bytes";
     EXPECT_EQ(std::count(page.statuses.begin(), page.statuses.end(), "开始下载"), 0);
     EXPECT_EQ(page.statuses.back(), "服务器不支持网络续传");
   }
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(30000)));
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, view), body));
   EXPECT_EQ(server.openHandles, 0);
 }
 
@@ -200,13 +215,13 @@ TEST_F(HttpDownloadTest, ResumeOfACompleteFileRefusedWith416AsksOnceForTheWholeF
   // All bytes arrived, then the page was closed: the held file is complete.
   view.onPiece = [](int piece) { return piece < 5; };
   server.answers.push_back(ScriptedAnswer::Whole(206, body, 4000));
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
+  EXPECT_EQ(Get(d, kObject, false, view), "");
   ASSERT_EQ(HeldBytes(d), body.size());
 
   server.answers.push_back(ScriptedAnswer::Whole(416, "<html>416</html>"));
   server.answers.push_back(ScriptedAnswer::Whole(206, body));
   RecordingDownloadView again;
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, again, again.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, again), body));
   ASSERT_EQ(server.requests.size(), 3u);
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=20000-\r\nContent-Length: 0\r\n");
   EXPECT_EQ(server.requests[2].headers, "Accept:  */*\r\nrange:bytes=0-\r\nContent-Length: 0\r\n");
@@ -214,9 +229,9 @@ TEST_F(HttpDownloadTest, ResumeOfACompleteFileRefusedWith416AsksOnceForTheWholeF
   // A server that refuses even the whole file gets asked no more than that.
   view.onPiece = [](int piece) { return piece < 5; };
   server.answers.push_back(ScriptedAnswer::Whole(206, body, 4000));
-  d.Download(kObject, false, view, view.Handles(server.Api()));
+  Get(d, kObject, false, view);
   for (int i = 0; i < 4; ++i) server.answers.push_back(ScriptedAnswer::Whole(416, "nope"));
-  EXPECT_EQ(d.Download(kObject, true, again, again.Handles(server.Api())), "");
+  EXPECT_EQ(Get(d, kObject, true, again), "");
   EXPECT_EQ(d.LastReport().attempts, 2);
   EXPECT_EQ(server.answers.size(), 2u);
   EXPECT_EQ(server.openHandles, 0);
@@ -227,11 +242,11 @@ TEST_F(HttpDownloadTest, ResumeForAnotherObjectStartsAfresh) {
   server.answers.push_back(ScriptedAnswer::Cut(206, a.size(), a.substr(0, 20000), End::Reset));
   server.answers.push_back(ScriptedAnswer::Whole(206, b));
   HttpDownloader d = MakeDownloader();
-  d.Download("/wot/wows/cj/tb/al.zip", false, view, view.Handles(server.Api()));
+  Get(d, "/wot/wows/cj/tb/al.zip", false, view);
   const std::string partialOfA = d.TempFile();
   ASSERT_EQ(HeldBytes(d), 20000u);
 
-  EXPECT_TRUE(SameBytes(d.Download("/wot/wows/cj/pd/lpx.zip", true, view, view.Handles(server.Api())), b));
+  EXPECT_TRUE(SameBytes(Get(d, "/wot/wows/cj/pd/lpx.zip", true, view), b));
   EXPECT_EQ(server.requests[1].headers, "Accept:  */*\r\nrange:bytes=0-\r\nContent-Length: 0\r\n");
   EXPECT_EQ(NativeFileSystem().Kind(partialOfA), PathKind::Missing);
 }
@@ -240,13 +255,13 @@ TEST_F(HttpDownloadTest, ResumeWithNothingHeldAndANewDownloadBothStartFromZero) 
   const std::string body = ArchiveBytes(10000, 13);
   HttpDownloader d = MakeDownloader();
   server.answers.push_back(ScriptedAnswer::Whole(206, body));
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, view), body));
 
   server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 5000), End::Reset));
-  d.Download(kObject, true, view, view.Handles(server.Api()));
+  Get(d, kObject, true, view);
   const std::string partial = d.TempFile();
   server.answers.push_back(ScriptedAnswer::Whole(200, body));
-  EXPECT_TRUE(SameBytes(d.Download(kObject, false, view, view.Handles(server.Api())), body));  // not a resume: a new file
+  EXPECT_TRUE(SameBytes(Get(d, kObject, false, view), body));  // not a resume: a new file
   EXPECT_EQ(server.requests[2].headers, "Accept:  */*\r\nrange:bytes=0-\r\nContent-Length: 0\r\n");
   EXPECT_EQ(NativeFileSystem().Kind(partial), PathKind::Missing);
 }
@@ -258,7 +273,7 @@ TEST_F(HttpDownloadTest, TemporaryFileGetsOneBackslashBeforeTheTildes) {
   for (const std::string& folder : {dir.path(), dir.path() + "\\"}) {
     server.answers.push_back(ScriptedAnswer::Cut(206, 10, "abc", End::Reset));
     HttpDownloader d = MakeDownloader(NativeFileSystem(), folder);
-    d.Download(kObject, false, view, view.Handles(server.Api()));
+    Get(d, kObject, false, view);
     EXPECT_EQ(d.TempFile(), dir.path() + "\\~~" + std::to_string(nextNumber - 1) + ".tmp");
     EXPECT_EQ(dir.Read("\\~~" + std::to_string(nextNumber - 1) + ".tmp"), "abc");
   }
@@ -266,7 +281,7 @@ TEST_F(HttpDownloadTest, TemporaryFileGetsOneBackslashBeforeTheTildes) {
   dir.WriteFile("\\~~" + std::to_string(nextNumber) + ".tmp", "left by another run");
   server.answers.push_back(ScriptedAnswer::Cut(206, 10, "abc", End::Reset));
   HttpDownloader d = MakeDownloader();
-  d.Download(kObject, false, view, view.Handles(server.Api()));
+  Get(d, kObject, false, view);
   EXPECT_EQ(d.TempFile(), dir.Join("\\~~" + std::to_string(nextNumber - 1) + ".tmp"));
   EXPECT_EQ(dir.Read("\\~~" + std::to_string(nextNumber - 2) + ".tmp"), "left by another run");
 
@@ -276,7 +291,7 @@ TEST_F(HttpDownloadTest, TemporaryFileGetsOneBackslashBeforeTheTildes) {
   for (const std::string& tmp : {std::string(), dir.Join("\\gone")}) {
     server.answers.push_back(ScriptedAnswer::Cut(206, 10, "abc", End::Reset));
     HttpDownloader fallback = MakeDownloader(NativeFileSystem(), tmp, systemTemp.path());
-    fallback.Download(kObject, false, view, view.Handles(server.Api()));
+    Get(fallback, kObject, false, view);
     const std::string name = "\\~~" + std::to_string(nextNumber - 1) + ".tmp";
     EXPECT_EQ(fallback.TempFile(), systemTemp.path() + name) << "tmp=" << tmp;
     EXPECT_EQ(systemTemp.Read(name), "abc");
@@ -288,15 +303,15 @@ TEST_F(HttpDownloadTest, ClosingThePageCancelsAndKeepsThePartForTheSameObject) {
   server.answers.push_back(ScriptedAnswer::Whole(206, body, 1000));
   view.onPiece = [](int piece) { return piece < 3; };
   HttpDownloader d = MakeDownloader();
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
+  EXPECT_EQ(Get(d, kObject, false, view), "");
   EXPECT_EQ(view.statuses.back(), "已取消下载");
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::Cancelled);
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::Cancelled);
   EXPECT_EQ(HeldBytes(d), 3000u);
   EXPECT_EQ(server.openHandles, 0);
 
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(3000)));
   RecordingDownloadView again;
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, again, again.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, again), body));
 }
 
 TEST_F(HttpDownloadTest, UnreachableServerAndUnwritableFileFailWithEmptyContent) {
@@ -304,22 +319,22 @@ TEST_F(HttpDownloadTest, UnreachableServerAndUnwritableFileFailWithEmptyContent)
   ScriptedAnswer refused;
   refused.sendFails = true;
   server.answers.push_back(refused);
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::SendFailed);
+  EXPECT_EQ(Get(d, kObject, false, view), "");
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::SendFailed);
   EXPECT_EQ(view.statuses, (Strings{"正在连接Internet"}));
   EXPECT_EQ(server.openHandles, 0);
 
   server.failInternetOpen = true;
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::ConnectFailed);
+  EXPECT_EQ(Get(d, kObject, false, view), "");
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::ConnectFailed);
   server.failInternetOpen = false;
 
   testing::FaultyFileSystem fs;
   fs.lockedPaths.insert(dir.Join("\\~~" + std::to_string(nextNumber) + ".tmp"));
   HttpDownloader locked = MakeDownloader(fs, dir.path());
   server.answers.push_back(ScriptedAnswer::Whole(200, "bytes"));
-  EXPECT_EQ(locked.Download(kObject, false, view, view.Handles(server.Api())), "");
-  EXPECT_EQ(locked.LastReport().outcome, DownloadOutcome::FileFailed);
+  EXPECT_EQ(Get(locked, kObject, false, view), "");
+  EXPECT_EQ(locked.LastReport().outcome, TransferOutcome::WriteFailed);
   EXPECT_EQ(server.openHandles, 0);
 }
 
@@ -351,8 +366,8 @@ TEST_F(HttpDownloadTest, ADiskThatFillsUpMidwayFailsTheDownloadAndKeepsWhatWasWr
   disk.room = 300 * 1024;
   server.answers.push_back(ScriptedAnswer::Whole(206, body, 64 * 1024));
   HttpDownloader d = MakeDownloader(disk, dir.path());
-  EXPECT_EQ(d.Download(kObject, false, view, view.Handles(server.Api())), "");
-  EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::FileFailed);
+  EXPECT_EQ(Get(d, kObject, false, view), "");
+  EXPECT_EQ(d.LastReport().outcome, TransferOutcome::WriteFailed);
   EXPECT_EQ(std::count(view.statuses.begin(), view.statuses.end(), "下载完毕"), 0);
   const uint64_t held = HeldBytes(d);
   EXPECT_GT(held, 0u);
@@ -360,7 +375,7 @@ TEST_F(HttpDownloadTest, ADiskThatFillsUpMidwayFailsTheDownloadAndKeepsWhatWasWr
   EXPECT_EQ(dir.Read("\\~~4711.tmp"), body.substr(0, held)) << "what was written is the file's start";
   disk.room = SIZE_MAX;  // room again: the resume completes the file
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(held)));
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, view), body));
   EXPECT_EQ(server.openHandles, 0);
 }
 
@@ -370,7 +385,7 @@ TEST_F(HttpDownloadTest, AnswerWithoutLengthEndsAtTheCleanEnd) {
   chunked.contentLength.reset();
   server.answers.push_back(chunked);
   HttpDownloader d = MakeDownloader();
-  EXPECT_TRUE(SameBytes(d.Download(kObject, false, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, false, view), body));
   EXPECT_EQ(view.percents.back(), 100);
   EXPECT_EQ(d.TotalSizeText(), "");
 }
@@ -382,15 +397,15 @@ TEST_F(HttpDownloadTest, TheBodyEndsAtItsLengthAndNothingPastTheLimitIsKept) {
   server.answers.push_back(longer);
   maxBytes = 20000;
   HttpDownloader d = MakeDownloader();
-  EXPECT_TRUE(SameBytes(d.Download(kObject, false, view, view.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, false, view), body));
 
   const std::string big = ArchiveBytes(30000, 37);
   ScriptedAnswer chunked = ScriptedAnswer::Whole(200, big, 4096);
   chunked.contentLength.reset();
   for (const ScriptedAnswer& a : {ScriptedAnswer::Whole(200, big, 4096), chunked}) {
     server.answers.push_back(a);
-    EXPECT_EQ(d.Download(kObject, true, view, view.Handles(server.Api())), "");
-    EXPECT_EQ(d.LastReport().outcome, DownloadOutcome::TooLarge);
+    EXPECT_EQ(Get(d, kObject, true, view), "");
+    EXPECT_EQ(d.LastReport().outcome, TransferOutcome::TooLarge);
     EXPECT_TRUE(d.TempFile().empty());
     EXPECT_TRUE(NativeFileSystem().ListFolder(dir.path())->empty()) << "nothing of it is kept";
   }
@@ -402,7 +417,7 @@ TEST_F(HttpDownloadTest, RateShowsTheRecentIntervalAndLeavesTheHeldBytesOut) {
   server.answers.push_back(ScriptedAnswer::Cut(206, body.size(), body.substr(0, 400 * 1024), End::Reset, 1024));
   HttpDownloader d = MakeDownloader();
   msPerReading = 10;  // 1 KiB pieces: 100 KiB/s
-  d.Download(kObject, false, view, view.Handles(server.Api()));
+  Get(d, kObject, false, view);
   ASSERT_FALSE(view.rates.empty());
   EXPECT_EQ(view.rates.back(), "100.0");
   ASSERT_FALSE(view.percents.empty());
@@ -411,7 +426,7 @@ TEST_F(HttpDownloadTest, RateShowsTheRecentIntervalAndLeavesTheHeldBytesOut) {
   RecordingDownloadView again;
   msPerReading = 20;
   server.answers.push_back(ScriptedAnswer::Whole(206, body.substr(400 * 1024), 1024));
-  EXPECT_TRUE(SameBytes(d.Download(kObject, true, again, again.Handles(server.Api())), body));
+  EXPECT_TRUE(SameBytes(Get(d, kObject, true, again), body));
   ASSERT_FALSE(again.rates.empty());
   // Held bytes over the time would read 150; the transfer ran at 50 (the fake clock
   // steps between pieces, so an interval's edges shift the figure by a piece).

@@ -50,12 +50,15 @@ class InstallTest : public ::testing::Test {
     ASSERT_TRUE(WriteSetting(NativeFileSystem(), SettingsFilePath(program.path()), kSettingsSection,
                              kGameRootKey, root));
   }
-  bool Install(FileSystem& fs = NativeFileSystem()) { return InstallThrough(downloader, kNoWinInet, fs); }
+  bool Install(FileSystem& fs = NativeFileSystem()) {
+    downloader.fs = &fs;
+    return InstallThrough(downloader, kNoWinInet, fs);
+  }
   // The worker's part, then what the page shows on the interface thread.
   bool InstallThrough(ArchiveDownloader& d, const WinInetApi& api, FileSystem& fs = NativeFileSystem(),
                       EventLog& log = NoLog()) {
-    InstallOutcome outcome = InstallPlugin(fs, program.path(), d, BlueTrails(), view, view.Handles(api), log);
-    FinishInstall(fs, outcome, &view, &view);
+    InstallOutcome outcome = InstallPlugin(fs, program.path(), d, BlueTrails(), view, view.Cancel(api), log);
+    ShowInstallOutcome(fs, outcome, &view, &view);
     return outcome.installed;
   }
   bool ArchiveLeft() const { return program.Exists("/lpx.zip"); }
@@ -77,8 +80,9 @@ TEST_F(InstallTest, StoresUnpacksMarksAndTellsThenDeletesTheArchive) {
   EXPECT_EQ(view.messages, (std::vector<Message>{{"插件安装完毕", "提示"}}));
   EXPECT_TRUE(archiveAtMessage);  // stored beside the program, deleted after the message
   EXPECT_FALSE(ArchiveLeft());
-  ASSERT_EQ(view.unpacked.size(), 2u);
-  EXPECT_EQ(view.unpacked.back().percent, 100);
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{"正在解压", "下载完毕"}));
+  EXPECT_EQ(view.percents.front(), 50);  // entry by entry
+  EXPECT_EQ(view.percents.back(), 100);
 }
 
 TEST_F(InstallTest, EmptyDownloadWritesNothingAndLeavesThePage) {
@@ -112,21 +116,12 @@ TEST_F(InstallTest, WithoutAValidGameRootNothingIsDownloaded) {
   EXPECT_TRUE(view.captions.empty());
 }
 
-TEST_F(InstallTest, GameRootIsReadAgainAfterTheDownload) {
-  TempDir chosenMeanwhile;
-  chosenMeanwhile.WriteFile("\\WorldOfWarships.exe", "game");
-  downloader.content = {TrailsArchive("blue")};
-  downloader.during = [&] { SetGameRoot(chosenMeanwhile.path()); };
-  EXPECT_TRUE(Install());
-  EXPECT_TRUE(chosenMeanwhile.Exists("\\profile\\particles\\trails\\blue.xml"));
-  EXPECT_FALSE(game.Exists("\\profile"));
-
-  // A root that stopped being valid meanwhile gets the same message as a missing one.
-  downloader.content.push_back(TrailsArchive("again"));
-  downloader.during = [&] { SetGameRoot(game.Join("\\gone")); };
-  view.messages.clear();
+TEST_F(InstallTest, AGameFolderThatGoesDuringTheDownloadIsToldAsMissing) {
+  downloader.content = {TrailsArchive("again")};
+  downloader.during = [&] { NativeFileSystem().DeleteTree(game.path()); };
   EXPECT_FALSE(Install());
   EXPECT_EQ(view.messages.at(0).text, "请先设置游戏目录，再安装插件");
+  EXPECT_EQ(view.statuses.back(), "安装失败");
   EXPECT_FALSE(ArchiveLeft());
 }
 
@@ -162,6 +157,7 @@ TEST_F(InstallTest, FailedUnpackingIsToldAndTheArchiveStillDeleted) {
     view.messages.clear();
     EXPECT_FALSE(Install(*c.fs)) << c.what;
     EXPECT_EQ(view.messages, (std::vector<Message>{{std::string(c.text), "提示"}})) << c.what;
+    EXPECT_EQ(view.statuses.back(), "安装失败") << c.what << ": the failure, not 正在解压";
     EXPECT_FALSE(ArchiveLeft()) << c.what;
     EXPECT_EQ(game.Read("\\profile\\particles\\trails\\blue.xml"), "old") << c.what;
     EXPECT_EQ(game.Read("\\WorldOfWarships.exe"), "game") << c.what;
@@ -187,7 +183,7 @@ TEST_F(InstallTest, LinkedFolderInTheGameRootIsToldAndNotWrittenThrough) {
 
 TEST_F(InstallTest, StoppedUnpackingOrUnwritableProgramFolderChangesNothing) {
   downloader.content = {TrailsArchive("blue"), TrailsArchive("blue")};
-  view.onUnpack = [](const UnpackProgress&) { return false; };
+  view.onPiece = [](int) { return false; };  // the page closed at the first entry
   EXPECT_FALSE(Install());
   EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(ArchiveLeft());
@@ -212,7 +208,9 @@ TEST_F(InstallTest, ThroughTheRealDownloaderLeavingATraceInTheLog) {
   TempDir tmp;
   DownloadSettings settings;
   settings.log = [&log](const std::string& line) { log.Write(line); };
-  HttpDownloader http(server.Api(), NativeFileSystem(), "tools.test", 80, tmp.path(), settings);
+  RequestOptions tools;
+  tools.host = "tools.test";
+  HttpDownloader http(server.Api(), NativeFileSystem(), tools, tmp.path(), settings);
   EXPECT_FALSE(InstallThrough(http, server.Api(), NativeFileSystem(), log));
   EXPECT_EQ(view.messages.at(0).text, "插件下载失败，请检查网络连接后重试。");
   EXPECT_TRUE(InstallThrough(http, server.Api(), NativeFileSystem(), log));
@@ -223,7 +221,7 @@ TEST_F(InstallTest, ThroughTheRealDownloaderLeavingATraceInTheLog) {
   const std::string size = std::to_string(archive.size());
   EXPECT_EQ(log.lines, (std::vector<std::string>{
                            "download /wot/wows/cj/pd/lpx.zip from 0: status 404, 0 bytes, ErrorStatus, error 0",
-                           "install lpx: download failed",
+                           "install lpx: download ErrorStatus",
                            "download /wot/wows/cj/pd/lpx.zip from 0: status 206, " + size +
                                " bytes, Completed, error 0",
                            "install lpx: installed (" + size + " bytes into " + game.path() + ")"}));

@@ -21,6 +21,15 @@ using testing::FaultyFileSystem;
 using testing::TempDir;
 using testing::ZipWriter;
 
+// The archive as the install hands it over: a file (beside the target, never in it).
+std::string Stored(const std::string& bytes) {
+  static TempDir archives;
+  static int count = 0;
+  const std::string path = archives.Join("\\" + std::to_string(++count) + ".zip");
+  EXPECT_TRUE(NativeFileSystem().WriteFileAtomic(path, bytes));
+  return path;
+}
+
 // Every file below a folder with its content; folders as "<dir>".
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> tree;
@@ -51,7 +60,7 @@ class UnpackerTest : public ::testing::Test {
       events.push_back(p);
       return events.size() != stopAfter;
     });
-    return unit.UnpackBytes(zip.Build(), game.path());
+    return unit.Unpack(Stored(zip.Build()), game.path());
   }
 
   // A harmless first entry, so a refusal is seen to cover the whole archive.
@@ -143,9 +152,9 @@ TEST_F(UnpackerTest, RaisesProgressAfterEachEntryAndStopsWhenAsked) {
 TEST_F(UnpackerTest, NoTargetWritesNothingAndAMissingOneIsCreated) {
   ArchiveUnpacker unit(NativeFileSystem());
   const std::string archive = WithGoodEntry().Build();
-  EXPECT_EQ(unit.UnpackBytes(archive, ""), UnpackResult::NoArchive);
+  EXPECT_EQ(unit.Unpack(Stored(archive), ""), UnpackResult::NoArchive);
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "old icons");
-  EXPECT_EQ(unit.UnpackBytes(archive, game.Join("\\new\\root")), UnpackResult::Done);
+  EXPECT_EQ(unit.Unpack(Stored(archive), game.Join("\\new\\root")), UnpackResult::Done);
   EXPECT_EQ(game.Read("\\new\\root\\profile\\icons.xml"), "new icons");
 }
 
@@ -199,7 +208,7 @@ TEST_F(UnpackerTest, LinkInsideTheTargetIsNotFollowed) {
 TEST_F(UnpackerTest, CorruptArchivesChangeNothing) {
   auto before = Snapshot(game.path());
   auto expectUnchanged = [&](const std::string& bytes, const char* what) {
-    EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).UnpackBytes(bytes, game.path()), UnpackResult::Corrupt) << what;
+    EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).Unpack(Stored(bytes), game.path()), UnpackResult::Corrupt) << what;
     EXPECT_EQ(Snapshot(game.path()), before) << what;
   };
 
@@ -312,7 +321,7 @@ TEST_F(UnpackerTest, NextUnpackingUndoesACommitCutShortByACrash) {
   for (int moves = 0; moves < 5; ++moves) {  // two moves aside, three into place
     CrashingFileSystem crashing;
     crashing.movesLeft = moves;
-    EXPECT_THROW(ArchiveUnpacker(crashing).UnpackBytes(plugin.Build(), game.path()), CrashingFileSystem::Crash)
+    EXPECT_THROW(ArchiveUnpacker(crashing).Unpack(Stored(plugin.Build()), game.path()), CrashingFileSystem::Crash)
         << moves;
     if (moves % 2 == 0) {
       // The program's next start puts the game folder back as it was.
@@ -405,7 +414,7 @@ TEST_F(UnpackerTest, CrashedCommitThatCannotBeUndoneYetKeepsItsBackups) {
   plugin.Add("profile/icons.xml", "new icons");
   CrashingFileSystem crashing;
   crashing.movesLeft = 1;  // the original moved aside, the crash before the new one lands
-  EXPECT_THROW(ArchiveUnpacker(crashing).UnpackBytes(plugin.Build(), game.path()), CrashingFileSystem::Crash);
+  EXPECT_THROW(ArchiveUnpacker(crashing).Unpack(Stored(plugin.Build()), game.path()), CrashingFileSystem::Crash);
   // The game now holds the file's place open: the original cannot go back yet.
   FaultyFileSystem gameRunning;
   gameRunning.lockedPaths.insert(game.path() + "\\profile\\icons.xml");
@@ -435,9 +444,9 @@ TEST(ZipStaging, FourWorkersStageEveryEntryTellInOrderAndStopOrFailAsOne) {
     zip.Add("profile/f" + std::to_string(i), contents.back());
   }
   zip.Add("profile/bad", "checksum lies").statedCrc = 1;
-  const std::string archive = zip.Build();
+  const std::string archive = Stored(zip.Build());
   ZipReader reader;
-  ASSERT_TRUE(reader.Open(archive));
+  ASSERT_TRUE(reader.Open(NativeFileSystem().OpenForRead(archive)));
   std::vector<StagingJob> jobs;
   ZipEntryInfo info;
   for (auto s = reader.First(); s == ZipReader::Step::Entry; s = reader.Next()) {

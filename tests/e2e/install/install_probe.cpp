@@ -83,7 +83,13 @@ int wmain(int argc, wchar_t** argv) {
   first.Add(GbkName("profile/texts/舰名.mo"), "gbk").time = kStamp;
   first.Add("profile/icons.xml", "first").time = kStamp;
   ArchiveUnpacker zip(fs);
-  UnpackResult r = zip.UnpackBytes(first.Build(), game);
+  // Each archive as the install hands it over: a file beside the program.
+  const std::string archive = program + "\\archive.zip";
+  auto stored = [&](const ZipWriter& w) {
+    fs.WriteFileAtomic(archive, w.Build());
+    return archive;
+  };
+  UnpackResult r = zip.Unpack(stored(first), game);
   size_t deepLength = Wide(game + deepFile).size();
   Report("long-path", r == UnpackResult::Done && Content(game + deepFile) == std::string(200000, 's') &&
                           Content(game + "\\profile\\texts\\舰名.mo") == "gbk" && deepLength > MAX_PATH,
@@ -94,7 +100,7 @@ int wmain(int argc, wchar_t** argv) {
   testing::MakeReadOnly(game + "\\profile\\icons.xml");
   ZipWriter second;
   second.Add("profile/icons.xml", "second").time = kStamp;
-  r = zip.UnpackBytes(second.Build(), game);
+  r = zip.Unpack(stored(second), game);
   Report("read-only-replace", r == UnpackResult::Done && Content(game + "\\profile\\icons.xml") == "second",
          ResultName(r));
 
@@ -105,7 +111,7 @@ int wmain(int argc, wchar_t** argv) {
     ZipWriter third;
     third.Add("profile/texts/舰名.mo", "third").Utf8();
     third.Add("profile/icons.xml", "third");
-    r = zip.UnpackBytes(third.Build(), game);
+    r = zip.Unpack(stored(third), game);
     std::string icons = Content(game + "\\profile\\icons.xml"), mo = Content(game + "\\profile\\texts\\舰名.mo");
     std::printf("held-open %s icons=%s mo=%s\n", ResultName(r), icons.c_str(), mo.c_str());
     Report("held-open", held && r == UnpackResult::InUse && icons == "second" && mo == "gbk",
@@ -136,8 +142,8 @@ int wmain(int argc, wchar_t** argv) {
     if (e.stem == "lpx") lpx = &e;
   }
   const InstallOutcome outcome =
-      InstallPlugin(fs, program, downloader, *lpx, view, view.Handles(SystemWinInet()));
-  FinishInstall(fs, outcome, &view, &view);
+      InstallPlugin(fs, program, downloader, *lpx, view, view.Cancel(SystemWinInet()));
+  ShowInstallOutcome(fs, outcome, &view, &view);
   const bool installed = outcome.installed;
   std::string got = Content(pipelineRoot + "\\profile\\particles\\trails\\blue.xml");
   Report("pipeline", installed && got == "pipeline" && view.captions == std::vector<std::string>{"已安装"} &&

@@ -50,7 +50,10 @@ int wmain(int argc, wchar_t** argv) {
   if (out.empty()) return Usage();
 
   FileSystem& fs = NativeFileSystem();
-  HttpDownloader downloader(SystemWinInet(), fs, host, static_cast<uint16_t>(port), tmp);
+  RequestOptions server;
+  server.host = host;
+  server.port = static_cast<uint16_t>(port);
+  HttpDownloader downloader(SystemWinInet(), fs, server, tmp);
   std::printf("tmp %s\n", tmp.c_str());
 
   int step = 0;
@@ -85,7 +88,8 @@ int wmain(int argc, wchar_t** argv) {
     LARGE_INTEGER frequency, started, ended;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&started);
-    std::string content = downloader.Download(object, resume, view, view.Handles(SystemWinInet()));
+    const std::string stored = out + "." + std::to_string(step);
+    downloader.Download(object, resume, stored, view, view.Handles(SystemWinInet()));
     QueryPerformanceCounter(&ended);
     const double elapsedMs =
         1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) / frequency.QuadPart;
@@ -100,15 +104,12 @@ int wmain(int argc, wchar_t** argv) {
         "attempts=%d pieces=%d ms=%.1f total=%s temp=%s\n",
         step, OutcomeName(r.outcome).data(), r.status, r.error,
         static_cast<unsigned long long>(r.resumeOffset),
-        static_cast<unsigned long long>(r.received), content.size(), r.attempts, view.pieces,
+        static_cast<unsigned long long>(r.received),
+        static_cast<size_t>(fs.FileSize(stored).value_or(0)), r.attempts, view.pieces,
         elapsedMs, downloader.TotalSizeText().c_str(),
         downloader.TempFile().c_str());
     std::fflush(stdout);
-    if (r.outcome != DownloadOutcome::Completed) allCompleted = false;
-    if (!content.empty() && !fs.WriteFileAtomic(out + "." + std::to_string(step), content)) {
-      std::printf("error cannot write %s.%d\n", out.c_str(), step);
-      return 3;
-    }
+    if (r.outcome != TransferOutcome::Completed) allCompleted = false;
   }
   return allCompleted ? 0 : 1;
 }

@@ -1,6 +1,6 @@
-// An ArchiveDownloader stand-in for the install pipeline: hands out prepared
-// contents, one per call, then empty (a download that did not complete), and
-// records the objects asked for.
+// An ArchiveDownloader stand-in for the install pipeline: stores prepared
+// contents as the destination file, one per call, then fails (a download that
+// did not complete), and records the objects asked for.
 #pragma once
 
 #include <functional>
@@ -8,20 +8,24 @@
 #include <vector>
 
 #include "net/ArchiveDownloader.h"
+#include "platform/FileSystem.h"
 
 namespace velmora::testing {
 
 class FakeDownloader : public ArchiveDownloader {
  public:
-  std::vector<std::string> content;  // one answer per call, then empty
+  std::vector<std::string> content;  // one answer per call, then a failed download
   std::vector<std::string> objects;
   std::function<void()> during;      // runs while "downloading"
+  FileSystem* fs = &NativeFileSystem();
 
-  std::string Download(const std::string& object, bool, DownloadView&, TransferHandles&) override {
+  TransferOutcome Download(const std::string& object, bool, const std::string& destination, DownloadView&,
+                           TransferHandles&) override {
     objects.push_back(object);
     if (during) during();
-    if (objects.size() > content.size()) return {};
-    return content[objects.size() - 1];
+    if (objects.size() > content.size()) return TransferOutcome::Truncated;
+    return fs->WriteFileAtomic(destination, content[objects.size() - 1]) ? TransferOutcome::Completed
+                                                                          : TransferOutcome::StoreFailed;
   }
 };
 

@@ -31,6 +31,7 @@ class FaultyFileSystem : public FileSystem {
   std::unique_ptr<OutputFile> OpenForWrite(const std::string& p, bool append) override {
     return Locked(p) ? nullptr : inner_.OpenForWrite(p, append);
   }
+  std::unique_ptr<InputFile> OpenForRead(const std::string& p) override { return inner_.OpenForRead(p); }
   bool RemoveFile(const std::string& p) override { return !Locked(p) && inner_.RemoveFile(p); }
   bool DeleteTree(const std::string& p) override { return !Locked(p) && inner_.DeleteTree(p); }
   bool CreateFolders(const std::string& p) override {

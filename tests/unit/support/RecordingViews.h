@@ -29,11 +29,9 @@ struct ViewRecord {
   std::vector<int> percents;
   std::vector<std::string> rates;
   int pieces = 0;  // progress told so far
-  std::vector<UnpackProgress> unpacked;
 
-  std::function<void(const Message&)> onMessage;        // runs once a message is recorded
-  std::function<bool(int)> onPiece;                     // given the count of progress told; false cancels
-  std::function<bool(const UnpackProgress&)> onUnpack;  // false stops the unpacking
+  std::function<void(const Message&)> onMessage;  // runs once a message is recorded
+  std::function<bool(int)> onPiece;               // given the count of progress told; false cancels
 
  protected:
   void Caption(std::string_view c) {
@@ -53,25 +51,22 @@ struct ViewRecord {
     percents.push_back(p);
     events.push_back("progress:" + std::to_string(p));
     ++pieces;
-    if (onPiece && !onPiece(pieces) && handles_) handles_->Cancel();
+    if (onPiece && !onPiece(pieces) && cancel_) cancel_->Cancel();
   }
 
  public:
-  // The download's cancel switch, as the page's owner holds it.
-  TransferHandles& Handles(const WinInetApi& api) {
-    if (!handles_ || handles_->Cancelled()) handles_ = std::make_unique<TransferHandles>(api);
-    return *handles_;
+  // The install's cancel switch, as the page's owner holds it; a new one once used.
+  InstallCancel& Cancel(const WinInetApi& api) {
+    if (!cancel_ || cancel_->Asked()) cancel_ = std::make_unique<InstallCancel>(api);
+    return *cancel_;
   }
+  TransferHandles& Handles(const WinInetApi& api) { return Cancel(api).transfer; }
 
  protected:
-  std::unique_ptr<TransferHandles> handles_;
+  std::unique_ptr<InstallCancel> cancel_;
   void Rate(std::string_view r) {
     rates.emplace_back(r);
     events.push_back("rate:" + rates.back());
-  }
-  void Unpacked(const UnpackProgress& p) {
-    unpacked.push_back(p);
-    if (onUnpack && !onUnpack(p) && handles_) handles_->Cancel();
   }
 };
 
@@ -88,14 +83,13 @@ class RecordingDownloadView : public DownloadView, public ViewRecord {
   void SetRate(std::string_view rate) override { Rate(rate); }
 };
 
-class RecordingInstallView : public InstallProgressView, public PluginPageView, public ViewRecord {
+class RecordingInstallView : public InstallView, public PluginPageView, public ViewRecord {
  public:
   void SetInstallCaption(std::string_view c) override { Caption(c); }
   void ShowMessage(std::string_view text, std::string_view title) override { Shown(text, title); }
-  void SetState(DownloadState state) override { Status(StateText(state)); }
-  void SetProgress(int percent) override { Progress(percent); }
-  void SetRate(std::string_view rate) override { Rate(rate); }
-  void OnUnpackProgress(const UnpackProgress& p) override { Unpacked(p); }
+  void ShowStatus(std::string_view text) override { Status(text); }
+  void ShowProgress(int percent) override { Progress(percent); }
+  void ShowRate(std::string_view figure) override { Rate(figure); }
 };
 
 }  // namespace velmora::testing
