@@ -51,6 +51,9 @@ MainWindow::MainWindow(AppServices& app)
   });
   for (int i = 0; i < 6; ++i) OnClick(unit::kPageButtons[i], [this, i] { ShowPage(i); });
   OnClick(unit::kBrowse, [this] {
+    // Off while an install runs; a click that reaches it all the same (posted
+    // before it went off, or by automation) changes nothing either.
+    if (app_.pluginPages->InstallRunning()) return;
     gameRoot_.Choose();
     RecoverInterruptedInstall();
     RefreshLists();  // the rows on screen show the new game root's state

@@ -59,6 +59,7 @@ PluginPage::PluginPage(const CatalogueEntry& entry, AppServices& app)
   });
   OnClick(unit::kInstall, [this] { app_.pluginPages->StartInstall(*this); });
   OnClick(unit::kUninstall, [this] {
+    if (app_.pluginPages->InstallRunning()) return;  // off meanwhile, as 按钮1
     Uninstall(app_.fs, app_.programDir, entry_, *this, app_.log);
     app_.pluginPages->InstalledStateChanged();
   });
