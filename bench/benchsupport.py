@@ -171,12 +171,16 @@ class Rounds:
 
     def paired(self, a, b, figure, what):
         """The ratio a / b round by round (both sides ran within seconds of each
-        other, so a burst of load falls on both): median and range."""
+        other, so a burst of load falls on both): its median, the spread of the
+        middle half of the rounds and the range; the median, or None."""
         both = sorted(set(self.by_round[a]) & set(self.by_round[b]))
         r = [self.by_round[a][i][figure] / self.by_round[b][i][figure] for i in both]
-        if r:
-            print(f"{what}, round by round: median {statistics.median(r):.2f}x, "
-                  f"from {min(r):.2f}x to {max(r):.2f}x ({len(r)} rounds)")
+        if not r:
+            return None
+        q = statistics.quantiles(r, n=4) if len(r) > 1 else [r[0], r[0], r[0]]
+        print(f"{what}, round by round: median {statistics.median(r):.2f}x, middle half "
+              f"{q[0]:.2f}x-{q[2]:.2f}x, from {min(r):.2f}x to {max(r):.2f}x ({len(r)} rounds)")
+        return statistics.median(r)
 
     def table(self, rows):
         """rows: (side, figure, label); one line each: median, best, rounds counted."""
