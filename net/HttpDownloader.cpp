@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <random>
+#include <string_view>
 
 namespace velmora {
 namespace {
@@ -11,6 +13,28 @@ namespace {
 // (docs/compatibility.md).
 std::string RequestHeaders(uint64_t offset) {
   return "Accept:  */*\r\nrange:bytes=" + std::to_string(offset) + "-\r\nContent-Length: 0\r\n";
+}
+
+// "bytes 1048576-3145727/3145728": the first byte and the total ("*": unknown).
+struct ContentRange {
+  uint64_t first = 0;
+  std::optional<uint64_t> total;
+};
+std::optional<ContentRange> ParseContentRange(std::string_view text) {
+  constexpr std::string_view kUnit = "bytes ";
+  if (text.substr(0, kUnit.size()) != kUnit) return std::nullopt;
+  text.remove_prefix(kUnit.size());
+  const size_t dash = text.find('-'), slash = text.find('/');
+  if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) return std::nullopt;
+  std::optional<uint64_t> first = ParseLength(text.substr(0, dash));
+  if (!first || !ParseLength(text.substr(dash + 1, slash - dash - 1))) return std::nullopt;
+  ContentRange r{*first, std::nullopt};
+  const std::string_view total = text.substr(slash + 1);
+  if (total != "*") {
+    r.total = ParseLength(total);
+    if (!r.total) return std::nullopt;
+  }
+  return r;
 }
 
 }  // namespace
@@ -46,7 +70,8 @@ TransferOutcome HttpDownloader::Download(const std::string& object, bool resume,
   Step step = LoggedAttempt(t, PrepareTempFile(object, resume));
   if (step == Step::AskAgainFromStart) {
     // The held bytes cannot be continued (the server refused the range, as it does
-    // for a file that is already complete): drop them and ask once for the whole file.
+    // for a file that is already complete, or the file changed on the server):
+    // drop them and ask once for the whole file, in the same press.
     fs_.RemoveFile(tempFile_);
     totalSizeText_.clear();
     step = LoggedAttempt(t, 0);
@@ -97,6 +122,8 @@ uint64_t HttpDownloader::PrepareTempFile(const std::string& object, bool resume)
   tempFile_ = DrawTempFile();
   tempFileObject_ = object;
   totalSizeText_.clear();
+  heldEtag_.clear();
+  heldLastModified_.clear();
   return 0;
 }
 
@@ -115,9 +142,10 @@ std::string HttpDownloader::DrawTempFile() {
 HttpDownloader::Step HttpDownloader::LoggedAttempt(const Transfer& t, uint64_t offset) {
   Step step = Attempt(t, offset);
   if (settings_.log) {
-    const std::string_view how = step == Step::Done                ? std::string_view("Completed")
-                                 : step == Step::AskAgainFromStart ? std::string_view("RangeRefused")
-                                                                   : OutcomeName(report_.outcome);
+    const std::string_view how = step == Step::Done ? std::string_view("Completed")
+                                 : step == Step::AskAgainFromStart
+                                     ? std::string_view(report_.status == 206 ? "FileChanged" : "RangeRefused")
+                                     : OutcomeName(report_.outcome);
     settings_.log("download " + t.object + " from " + std::to_string(report_.resumeOffset) +
                   ": status " + std::to_string(report_.status) + ", " +
                   std::to_string(report_.received) + " bytes, " + std::string(how) + ", error " +
@@ -131,6 +159,18 @@ HttpDownloader::Step HttpDownloader::Fail(TransferOutcome outcome, uint32_t erro
   report_.outcome = outcome;
   report_.error = error;
   return Step::Failed;
+}
+
+bool HttpDownloader::ContinuesHeldFile(const Answer& answer, uint64_t offset) const {
+  // Told only by what the server sends: a validator it leaves out proves nothing.
+  if (!answer.contentRange.empty()) {
+    const std::optional<ContentRange> range = ParseContentRange(answer.contentRange);
+    if (!range || range->first != offset) return false;
+    const std::optional<uint64_t> heldTotal = ParseLength(totalSizeText_);
+    if (heldTotal && range->total && *range->total != *heldTotal) return false;
+  }
+  if (!heldEtag_.empty() && !answer.etag.empty() && answer.etag != heldEtag_) return false;
+  return heldLastModified_.empty() || answer.lastModified.empty() || answer.lastModified == heldLastModified_;
 }
 
 HttpDownloader::Step HttpDownloader::Attempt(const Transfer& t, uint64_t offset) {
@@ -157,11 +197,16 @@ HttpDownloader::Step HttpDownloader::Attempt(const Transfer& t, uint64_t offset)
   const bool rangeHonoured = status == 206;
   view.SetState(rangeHonoured ? DownloadState::RangeHonoured : DownloadState::RangeIgnored);
   if (status == 416 && offset > 0) return Step::AskAgainFromStart;
+  if (rangeHonoured && offset > 0 && !ContinuesHeldFile(answer, offset)) return Step::AskAgainFromStart;
   // An error page is never an archive; the held bytes stay for a later resume.
   if (status != 200 && status != 206) return Fail(TransferOutcome::ErrorStatus);
   if (!rangeHonoured) offset = 0;  // the answer is the whole file: the held bytes go
 
-  if (offset == 0) totalSizeText_ = answer.lengthText;
+  if (offset == 0) {
+    totalSizeText_ = answer.lengthText;
+    heldEtag_ = answer.etag;
+    heldLastModified_ = answer.lastModified;
+  }
   uint64_t total = ParseLength(totalSizeText_).value_or(0);
   if (total == 0 && answer.length) total = offset + *answer.length;  // first attempt told no length
 

@@ -64,6 +64,8 @@ class HttpDownloader final : public ArchiveDownloader {
   const std::string& TotalSizeText() const { return totalSizeText_; }
 
  private:
+  // AskAgainFromStart: the held bytes cannot be continued (the range was
+  // refused, or the file on the server is no longer the one they came from).
   enum class Step { Done, Failed, AskAgainFromStart };
   struct Transfer {
     const std::string& object;
@@ -76,6 +78,7 @@ class HttpDownloader final : public ArchiveDownloader {
   Step Attempt(const Transfer& t, uint64_t offset);
   Step LoggedAttempt(const Transfer& t, uint64_t offset);
   Step Fail(TransferOutcome outcome, uint32_t error = 0);
+  bool ContinuesHeldFile(const Answer& answer, uint64_t offset) const;
   void DropTempFile();
 
   const WinInetApi& api_;
@@ -87,6 +90,7 @@ class HttpDownloader final : public ArchiveDownloader {
   std::string tempFile_;        // empty, or the file an unfinished download continues
   std::string tempFileObject_;  // the object whose bytes tempFile_ holds
   std::string totalSizeText_;   // body length of the answer that started at byte 0
+  std::string heldEtag_, heldLastModified_;  // as that answer named its file
   DownloadReport report_;
 };
 

@@ -27,6 +27,16 @@ std::string QueryLengthText(const WinInetApi& api, wi::HINTERNET request) {
   return std::string(text, size < sizeof text ? size : sizeof text - 1);
 }
 
+// A header by name; empty when the answer has none (or it is over 255 bytes,
+// which no header of these is).
+std::string QueryHeader(const WinInetApi& api, wi::HINTERNET request, std::string_view name) {
+  char text[256] = {};
+  name.copy(text, sizeof text - 1);
+  wi::DWORD size = sizeof text - 1;
+  if (!api.HttpQueryInfoA(request, wi::kQueryCustom, text, &size, nullptr)) return {};
+  return std::string(text, size < sizeof text ? size : sizeof text - 1);
+}
+
 }  // namespace
 
 wi::HINTERNET TransferHandles::Hold(wi::HINTERNET h) {
@@ -109,6 +119,9 @@ Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const Reques
   a.status = QueryStatus(api, a.request);
   a.lengthText = QueryLengthText(api, a.request);
   a.length = ParseLength(a.lengthText);
+  a.contentRange = QueryHeader(api, a.request, "Content-Range");
+  a.etag = QueryHeader(api, a.request, "ETag");
+  a.lastModified = QueryHeader(api, a.request, "Last-Modified");
   return a;
 }
 

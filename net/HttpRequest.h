@@ -69,6 +69,8 @@ struct Answer {
   int status = 0;                         // 0 when none could be read
   std::string lengthText;                 // Content-Length as sent; empty when none
   std::optional<uint64_t> length;         // the same, when it is a plain number
+  // What tells one version of a file from another, as sent; empty when none.
+  std::string contentRange, etag, lastModified;
 };
 
 // Opens the Internet handle, the connection and the request, sends it and reads

@@ -30,6 +30,7 @@ inline constexpr DWORD kFlagSecure = 0x00800000u;       // INTERNET_FLAG_SECURE
 inline constexpr DWORD kFlagNoAutoRedirect = 0x00200000u;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 inline constexpr DWORD kQueryContentLength = 5;         // HTTP_QUERY_CONTENT_LENGTH
 inline constexpr DWORD kQueryStatusCode = 19;           // HTTP_QUERY_STATUS_CODE
+inline constexpr DWORD kQueryCustom = 65535;            // HTTP_QUERY_CUSTOM: the buffer names the header
 inline constexpr DWORD kQueryFlagNumber = 0x20000000u;  // HTTP_QUERY_FLAG_NUMBER
 inline constexpr DWORD kOptionConnectTimeout = 2;       // INTERNET_OPTION_CONNECT_TIMEOUT
 inline constexpr DWORD kOptionSendTimeout = 5;          // INTERNET_OPTION_SEND_TIMEOUT

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "net/HttpDownloader.h"
 #include "support/FaultyFileSystem.h"
 #include "support/RecordingViews.h"
@@ -162,6 +164,39 @@ TEST_F(HttpDownloadTest, ServerThatIgnoresTheRangeGivesTheWholeFileExactlyOnce) 
   EXPECT_EQ(d.TotalSizeText(), "150000");
   EXPECT_LT(third.percents.front(), 5);
   EXPECT_EQ(third.percents.back(), 100);
+}
+
+// A file replaced on the server between two presses, answered with 206 all the
+// same: the other total in Content-Range, or another ETag, starts afresh at
+// once, in the same press, and never splices two files.
+TEST_F(HttpDownloadTest, AResumeOfAFileThatChangedOnTheServerStartsAfreshInTheSamePress) {
+  const std::string body = ArchiveBytes(300000, 11), newer = ArchiveBytes(280000, 12);
+  struct Case {
+    const char* what;
+    std::map<std::string, std::string> first, resumed;
+  } cases[] = {
+      {"another total", {{"Content-Range", "bytes 0-299999/300000"}}, {{"Content-Range", "bytes 100000-279999/280000"}}},
+      {"another ETag", {{"ETag", "\"a1\""}}, {{"ETag", "\"b2\""}, {"Content-Range", "bytes 100000-299999/300000"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HttpDownloader d = MakeDownloader();
+    ScriptedAnswer cut = ScriptedAnswer::Cut(206, body.size(), body.substr(0, 100000), End::Reset);
+    cut.headers = c.first;
+    server.answers.push_back(cut);
+    ScriptedAnswer tail = ScriptedAnswer::Whole(206, newer.substr(100000));
+    tail.headers = c.resumed;
+    server.answers.push_back(tail);
+    server.answers.push_back(ScriptedAnswer::Whole(206, newer));
+    EXPECT_EQ(Get(d, kObject, false, view), "");
+    const size_t before = server.requests.size();
+    RecordingDownloadView again;
+    EXPECT_TRUE(SameBytes(Get(d, kObject, true, again), newer));
+    ASSERT_EQ(server.requests.size(), before + 2) << "one press: the resume, then the whole file";
+    EXPECT_EQ(server.requests[before].headers, "Accept:  */*\r\nrange:bytes=100000-\r\nContent-Length: 0\r\n");
+    EXPECT_EQ(server.requests[before + 1].headers, "Accept:  */*\r\nrange:bytes=0-\r\nContent-Length: 0\r\n");
+    EXPECT_EQ(d.LastReport().attempts, 2);
+  }
 }
 
 TEST_F(HttpDownloadTest, ABodyEndingBeforeItsLengthIsNotAFileAndResumesByteIdentical) {

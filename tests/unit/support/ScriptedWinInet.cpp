@@ -141,6 +141,8 @@ wi::BOOL ScriptedWinInet::Query(wi::HINTERNET request, wi::DWORD level, void* bu
     text = std::to_string(h->answer->status);
   } else if ((level & 0xFFFF) == wi::kQueryContentLength && h->answer->contentLength) {
     text = *h->answer->contentLength;
+  } else if (level == wi::kQueryCustom && h->answer->headers.count(static_cast<const char*>(buffer))) {
+    text = h->answer->headers.at(static_cast<const char*>(buffer));
   } else {
     lastError_ = wi::kErrorHeaderNotFound;
     return 0;

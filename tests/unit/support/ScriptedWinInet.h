@@ -29,6 +29,7 @@ struct ScriptedAnswer {
   bool sendFails = false;  // HttpSendRequestA fails (refused, silent server)
   int status = 200;
   std::optional<std::string> contentLength;  // the header's text; none for a chunked answer
+  std::map<std::string, std::string> headers;  // others by name ("Content-Range", "ETag")
   std::vector<std::string> pieces;           // what each InternetReadFile hands out
   End end = End::Clean;
 
