@@ -71,6 +71,15 @@ TransferOutcome BackgroundDownload::LastOutcome() const {
   return run_->state == TaskState::Stopped ? TransferOutcome::Cancelled : run_->result.outcome;
 }
 
+std::string BackgroundDownload::LastFailure() const {
+  uint32_t error = 0;
+  if (run_) {
+    std::lock_guard<std::mutex> lock(run_->mutex);
+    error = run_->result.error;
+  }
+  return std::string(OutcomeName(LastOutcome())) + ", error " + std::to_string(error);
+}
+
 void BackgroundDownload::Stop() {
   if (!run_) return;
   {

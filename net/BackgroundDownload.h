@@ -36,6 +36,8 @@ class BackgroundDownload {
   std::optional<std::string> TakeResult();
   // Why the last download ended (diagnostics; meaningful once it has ended).
   TransferOutcome LastOutcome() const;
+  // "ReadFailed, error 12002": the outcome and WinINet's code, for the log.
+  std::string LastFailure() const;
   // Cancels a running download; never waits. Harmless when none runs.
   void Stop();
 

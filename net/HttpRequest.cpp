@@ -114,7 +114,11 @@ Answer SendRequest(const WinInetApi& api, TransferHandles& handles, const Reques
   const char* headers = options.headers.empty() ? nullptr : options.headers.data();
   if (!api.HttpSendRequestA(a.request, headers, static_cast<wi::DWORD>(options.headers.size()), nullptr,
                             0)) {
-    return fail(RequestFailure::SendFailed);
+    fail(RequestFailure::SendFailed);
+    for (wi::DWORD e : wi::kCertificateErrors) {
+      if (a.error == e) a.failure = RequestFailure::CertificateRefused;
+    }
+    return a;
   }
   a.status = QueryStatus(api, a.request);
   a.lengthText = QueryLengthText(api, a.request);

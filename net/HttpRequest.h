@@ -60,6 +60,7 @@ enum class RequestFailure {
   ConnectFailed,   // InternetOpenA, InternetConnectA or HttpOpenRequestA failed
   WaitsUnbounded,  // a time-out option was refused: the request could wait forever
   SendFailed,      // no answer: refused, reset, timed out
+  CertificateRefused,  // https: the server's certificate is not trusted for its name
 };
 
 struct Answer {

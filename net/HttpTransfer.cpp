@@ -13,6 +13,7 @@ std::string_view OutcomeName(TransferOutcome outcome) {
     case TransferOutcome::ConnectFailed: return "ConnectFailed";
     case TransferOutcome::WaitsUnbounded: return "WaitsUnbounded";
     case TransferOutcome::SendFailed: return "SendFailed";
+    case TransferOutcome::CertificateRefused: return "CertificateRefused";
     case TransferOutcome::ErrorStatus: return "ErrorStatus";
     case TransferOutcome::NoLength: return "NoLength";
     case TransferOutcome::TooLarge: return "TooLarge";
@@ -31,6 +32,7 @@ TransferOutcome OutcomeOf(RequestFailure failure) {
     case RequestFailure::ConnectFailed: return TransferOutcome::ConnectFailed;
     case RequestFailure::WaitsUnbounded: return TransferOutcome::WaitsUnbounded;
     case RequestFailure::SendFailed: return TransferOutcome::SendFailed;
+    case RequestFailure::CertificateRefused: return TransferOutcome::CertificateRefused;
   }
   return TransferOutcome::SendFailed;
 }

@@ -23,6 +23,7 @@ enum class TransferOutcome {
   ConnectFailed,   // InternetOpenA, InternetConnectA or HttpOpenRequestA failed
   WaitsUnbounded,  // WinINet refused a time-out: nothing was sent
   SendFailed,      // no answer: refused, reset, timed out
+  CertificateRefused,  // https: the server's certificate is not trusted for its name
   ErrorStatus,     // an answer that is not the file
   NoLength,        // no Content-Length where one is required
   TooLarge,        // announced or grown past the limit

@@ -38,6 +38,10 @@ inline constexpr DWORD kOptionReceiveTimeout = 6;       // INTERNET_OPTION_RECEI
 inline constexpr DWORD kErrorTimeout = 12002;           // ERROR_INTERNET_TIMEOUT
 inline constexpr DWORD kErrorCannotConnect = 12029;     // ERROR_INTERNET_CANNOT_CONNECT
 inline constexpr DWORD kErrorHeaderNotFound = 12150;    // ERROR_HTTP_HEADER_NOT_FOUND
+// The certificate errors of an https answer: ERROR_INTERNET_SEC_CERT_DATE_INVALID,
+// _SEC_CERT_CN_INVALID, _INVALID_CA, _SEC_CERT_ERRORS, _SEC_CERT_NO_REV,
+// _SEC_CERT_REV_FAILED, _SEC_INVALID_CERT, _SEC_CERT_REVOKED.
+inline constexpr DWORD kCertificateErrors[] = {12037, 12038, 12045, 12055, 12056, 12057, 12169, 12170};
 
 }  // namespace velmora::wininet
 

@@ -89,8 +89,10 @@ void UpdateFlow::PageArrived() {
   std::optional<std::string> body = task_.TakeResult();
   std::optional<Announcement> page = body ? ReadAnnouncement(*body) : std::nullopt;
   if (!page) {
-    return Fail(text::kUpdatePageFailed, body ? "no announcement page"
-                                      : "page " + std::string(OutcomeName(task_.LastOutcome())));
+    if (!body && task_.LastOutcome() == TransferOutcome::CertificateRefused) {
+      return Fail(text::kUpdateCertificateRefused, "page " + task_.LastFailure());
+    }
+    return Fail(text::kUpdatePageFailed, body ? "no announcement page" : "page " + task_.LastFailure());
   }
   if (page->notes) view_.ShowNotes(HtmlToText(*page->notes));
 
@@ -150,8 +152,9 @@ void UpdateFlow::DownloadEnded() {
   std::optional<std::string> content = task_.TakeResult();
   ShowProgress();  // what arrived, whether or not it is whole
   if (!content) {
-    return Fail(text::kUpdateDownloadFailed, "download " + std::string(OutcomeName(task_.LastOutcome())) +
-                                         " after " + std::to_string(task_.Received()) + " bytes");
+    const bool certificate = task_.LastOutcome() == TransferOutcome::CertificateRefused;
+    return Fail(certificate ? text::kUpdateCertificateRefused : text::kUpdateDownloadFailed,
+                "download " + task_.LastFailure() + " after " + std::to_string(task_.Received()) + " bytes");
   }
   exe_ = std::move(*content);
   if (!Start(signatureRequest_)) return Fail(text::kUpdateVerifyFailed, "the task is busy or cannot start");
@@ -163,8 +166,9 @@ void UpdateFlow::SignatureArrived() {
   std::string content = std::move(exe_);
   exe_.clear();
   if (!signature) {
-    return Fail(text::kUpdateVerifyFailed,
-                "signature " + std::string(OutcomeName(task_.LastOutcome())));
+    const bool certificate = task_.LastOutcome() == TransferOutcome::CertificateRefused;
+    return Fail(certificate ? text::kUpdateCertificateRefused : text::kUpdateVerifyFailed,
+                "signature " + task_.LastFailure());
   }
   const SignatureVerdict verdict = VerifyRelease(*signature, content, key_, comment_);
   if (verdict != SignatureVerdict::Good) {

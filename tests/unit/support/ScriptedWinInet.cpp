@@ -122,8 +122,8 @@ wi::BOOL ScriptedWinInet::Send(wi::HINTERNET request, const char* headers, wi::D
   live_->requests[h->request].headers =
       length == 0xFFFFFFFFu ? std::string(headers) : std::string(headers, length);
   if (live_->answers.empty() || live_->answers.front().sendFails) {
+    lastError_ = live_->answers.empty() ? wi::kErrorCannotConnect : live_->answers.front().sendError;
     if (!live_->answers.empty()) live_->answers.pop_front();
-    lastError_ = wi::kErrorCannotConnect;
     return 0;
   }
   h->answer = std::move(live_->answers.front());

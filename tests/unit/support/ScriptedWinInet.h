@@ -27,6 +27,7 @@ struct ScriptedAnswer {
     Hold,   // the next read blocks until its handle is closed, as a silent server's
   };
   bool sendFails = false;  // HttpSendRequestA fails (refused, silent server)
+  uint32_t sendError = 12029;  // its GetLastError: ERROR_INTERNET_CANNOT_CONNECT
   int status = 200;
   std::optional<std::string> contentLength;  // the header's text; none for a chunked answer
   std::map<std::string, std::string> headers;  // others by name ("Content-Range", "ETag")
