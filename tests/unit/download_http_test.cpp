@@ -404,7 +404,7 @@ TEST_F(HttpDownloadTest, RateShowsTheRecentIntervalAndLeavesTheHeldBytesOut) {
   msPerReading = 10;  // 1 KiB pieces: 100 KiB/s
   d.Download(kObject, false, view, view.Handles(server.Api()));
   ASSERT_FALSE(view.rates.empty());
-  EXPECT_EQ(view.rates.back(), "100.0");
+  EXPECT_EQ(view.rates.back(), "100");
   ASSERT_FALSE(view.percents.empty());
 
   // The resume runs at 50 KiB/s: the figure tells that, not held bytes / time.
