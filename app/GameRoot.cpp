@@ -41,9 +41,11 @@ bool GameRootSetup::TakeChosenFolder(const std::string& folder) {
   }
   // Every operation reads the game root from the file, so one that was not
   // saved is no game root; say so rather than confirming it.
-  if (!WriteSetting(fs_, SettingsFilePath(programDir_), kSettingsSection, kGameRootKey, folder)) {
-    log_.Write("game root not saved: " + folder);
-    view_.ShowMessage(text::kGameRootNotSaved);
+  const std::string ini = SettingsFilePath(programDir_);
+  if (!WriteSetting(fs_, ini, kSettingsSection, kGameRootKey, folder)) {
+    const bool storable = SettingsFileCanHold(fs_, ini, folder);
+    log_.Write(std::string(storable ? "game root not saved: " : "game root not storable in config.ini: ") + folder);
+    view_.ShowMessage(storable ? text::kGameRootNotSaved : text::kGameRootNameNotStorable);
     return false;
   }
   log_.Write("game root chosen: " + folder);

@@ -1,16 +1,65 @@
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <array>
-
-#include "forms/Text.h"
-
 #include <vector>
 
+#include "forms/Text.h"
 #include "platform/AsciiCase.h"
 #include "platform/Encoding.h"
 
 namespace velmora {
 namespace {
+
+// How the file's text is stored. A file that starts with a byte-order mark was
+// saved by an editor as UTF-8 or as "Unicode" (UTF-16, little or big endian); it
+// is read and written back in that form so its other lines stay intact. Every
+// other file is GB18030.
+enum class Coding { Gb18030, Utf8, Utf16Le, Utf16Be };
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+
+struct FileText {
+  Coding coding = Coding::Gb18030;
+  size_t bomSize = 0;
+  std::string_view body;  // after the byte-order mark
+};
+
+FileText Classify(std::string_view bytes) {
+  FileText f;
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    f.coding = Coding::Utf8;
+    f.bomSize = kUtf8Bom.size();
+  } else if (bytes.substr(0, kUtf16LeBom.size()) == kUtf16LeBom) {
+    f.coding = Coding::Utf16Le;
+    f.bomSize = kUtf16LeBom.size();
+  } else if (bytes.substr(0, kUtf16BeBom.size()) == kUtf16BeBom) {
+    f.coding = Coding::Utf16Be;
+    f.bomSize = kUtf16BeBom.size();
+  }
+  f.body = bytes.substr(f.bomSize);
+  return f;
+}
+
+bool IsUtf16(Coding c) { return c == Coding::Utf16Le || c == Coding::Utf16Be; }
+size_t UnitSize(Coding c) { return IsUtf16(c) ? 2 : 1; }
+
+// True when the code unit at `at` is the ASCII character `c`.
+bool UnitIs(std::string_view bytes, size_t at, char c, Coding coding) {
+  if (at + UnitSize(coding) > bytes.size()) return false;
+  switch (coding) {
+    case Coding::Utf16Le: return bytes[at] == c && bytes[at + 1] == '\0';
+    case Coding::Utf16Be: return bytes[at] == '\0' && bytes[at + 1] == c;
+    default: return bytes[at] == c;
+  }
+}
+
+bool EndsWithLf(std::string_view bytes, Coding coding) {
+  const size_t unit = UnitSize(coding);
+  return bytes.size() >= unit && UnitIs(bytes, bytes.size() - unit, '\n', coding);
+}
 
 struct Line {
   size_t begin = 0;  // offset of the first byte
@@ -18,48 +67,106 @@ struct Line {
   size_t next = 0;   // offset of the following line
 };
 
-// LF never occurs inside a GB18030 character, so splitting on bytes is safe.
-std::vector<Line> SplitLines(std::string_view bytes) {
+// LF never occurs inside a GB18030 or UTF-8 character, and a UTF-16 file is split
+// on whole code units, so splitting never cuts a character.
+std::vector<Line> SplitLines(std::string_view bytes, Coding coding) {
+  const size_t unit = UnitSize(coding);
   std::vector<Line> lines;
   size_t pos = 0;
   while (pos < bytes.size()) {
-    size_t lf = bytes.find('\n', pos);
     Line l;
     l.begin = pos;
-    l.next = lf == std::string_view::npos ? bytes.size() : lf + 1;
-    l.end = lf == std::string_view::npos ? bytes.size() : lf;
-    if (l.end > l.begin && bytes[l.end - 1] == '\r') --l.end;
+    size_t at = pos;
+    while (at < bytes.size() && !UnitIs(bytes, at, '\n', coding)) at += unit;
+    l.end = std::min(at, bytes.size());
+    l.next = std::min(at + unit, bytes.size());
+    if (l.end >= l.begin + unit && UnitIs(bytes, l.end - unit, '\r', coding)) l.end -= unit;
     lines.push_back(l);
     pos = l.next;
   }
   return lines;
 }
 
+bool Utf16ToUtf8(std::string_view raw, bool bigEndian, std::string& out) {
+  out.clear();
+  if (raw.size() % 2 != 0) return false;
+  auto unitAt = [&](size_t i) {
+    const auto lo = static_cast<unsigned char>(raw[bigEndian ? i + 1 : i]);
+    const auto hi = static_cast<unsigned char>(raw[bigEndian ? i : i + 1]);
+    return static_cast<char16_t>(lo | (hi << 8));
+  };
+  for (size_t i = 0; i < raw.size(); i += 2) {
+    char32_t cp = unitAt(i);
+    if (cp >= 0xDC00 && cp <= 0xDFFF) return false;  // a low surrogate alone
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      if (i + 2 >= raw.size()) return false;
+      char16_t low = unitAt(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    AppendUtf8(out, cp);
+  }
+  return true;
+}
+
+bool Utf8ToUtf16(std::string_view utf8, bool bigEndian, std::string& out) {
+  out.clear();
+  if (!IsValidUtf8(utf8)) return false;
+  auto put = [&](char32_t u) {
+    const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  };
+  for (size_t i = 0; i < utf8.size();) {
+    size_t n = Utf8Length(utf8, i);
+    char32_t cp = DecodeUtf8(utf8, i, n);
+    i += n;
+    if (cp < 0x10000) {
+      put(cp);
+    } else {
+      put(0xD800 + ((cp - 0x10000) >> 10));
+      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+  }
+  return true;
+}
+
 // What a Windows INI reader skips around names and values.
 constexpr std::array<std::string_view, 3> kIniBlanks = {" ", "\t", "\r"};
 
-// A file that starts with a UTF-8 byte-order mark was saved as UTF-8 by an editor;
-// it is read and written as UTF-8 so its other lines stay intact. Every other file
-// is GB18030.
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-bool HasBom(std::string_view bytes) { return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom; }
-
 // One line decoded to UTF-8 for parsing; a line that is not valid text (garbage)
 // decodes to nothing and so never matches.
-std::string Decode(std::string_view raw, bool utf8File) {
-  if (utf8File) return IsValidUtf8(raw) ? std::string(raw) : std::string();
+std::string Decode(std::string_view raw, Coding coding) {
   std::string utf8;
-  if (!Gb18030ToUtf8(raw, utf8)) return {};
+  switch (coding) {
+    case Coding::Utf8:
+      if (IsValidUtf8(raw)) utf8 = raw;
+      break;
+    case Coding::Utf16Le:
+    case Coding::Utf16Be:
+      if (!Utf16ToUtf8(raw, coding == Coding::Utf16Be, utf8)) utf8.clear();
+      break;
+    case Coding::Gb18030:
+      if (!Gb18030ToUtf8(raw, utf8)) utf8.clear();
+      break;
+  }
   return utf8;
 }
 
-bool Encode(const std::string& utf8, bool utf8File, std::string& out) {
-  if (utf8File) {
-    out = utf8;
-    return IsValidUtf8(utf8);
+// False when the file's coding has no form for the text (GBK without Korean, say).
+bool Encode(std::string_view utf8, Coding coding, std::string& out) {
+  switch (coding) {
+    case Coding::Utf8:
+      out = utf8;
+      return IsValidUtf8(utf8);
+    case Coding::Utf16Le:
+    case Coding::Utf16Be:
+      return Utf8ToUtf16(utf8, coding == Coding::Utf16Be, out);
+    case Coding::Gb18030:
+      return Utf8ToGb18030(utf8, out);
   }
-  return Utf8ToGb18030(utf8, out);
+  return false;
 }
 
 enum class Kind { Other, Section, Entry };
@@ -70,8 +177,8 @@ struct Parsed {
   std::string value;  // entry value
 };
 
-Parsed Parse(std::string_view raw, bool utf8File) {
-  std::string text = Decode(raw, utf8File);
+Parsed Parse(std::string_view raw, Coding coding) {
+  std::string text = Decode(raw, coding);
   std::string_view t = Trim(text, kIniBlanks);
   Parsed p;
   if (t.empty() || t.front() == ';' || t.front() == '#') return p;
@@ -90,17 +197,15 @@ Parsed Parse(std::string_view raw, bool utf8File) {
   return p;
 }
 
-size_t BodyStart(std::string_view bytes) { return HasBom(bytes) ? kUtf8Bom.size() : 0; }
-
 }  // namespace
 
 std::string SettingsFilePath(const std::string& programDir) { return programDir + "/config.ini"; }
 
 std::string IniValue(std::string_view fileBytes, std::string_view section, std::string_view key) {
-  std::string_view body = fileBytes.substr(BodyStart(fileBytes));
+  const FileText file = Classify(fileBytes);
   bool inSection = false;
-  for (const Line& l : SplitLines(body)) {
-    Parsed p = Parse(body.substr(l.begin, l.end - l.begin), HasBom(fileBytes));
+  for (const Line& l : SplitLines(file.body, file.coding)) {
+    Parsed p = Parse(file.body.substr(l.begin, l.end - l.begin), file.coding);
     if (p.kind == Kind::Section) {
       inSection = EqualsIgnoringAsciiCase(p.name, section);
     } else if (inSection && p.kind == Kind::Entry && EqualsIgnoringAsciiCase(p.name, key)) {
@@ -113,25 +218,26 @@ std::string IniValue(std::string_view fileBytes, std::string_view section, std::
 bool IniWithValue(std::string_view fileBytes, std::string_view section, std::string_view key,
                   std::string_view value, std::string& result) {
   if (value.find_first_of("\r\n") != std::string_view::npos) return false;
-  const bool utf8File = HasBom(fileBytes);
-  std::string lineText;
-  if (!Encode(std::string(key) + "=" + std::string(value), utf8File, lineText)) return false;
-
-  std::string_view body = fileBytes.substr(BodyStart(fileBytes));
-  size_t offset = BodyStart(fileBytes);
-  std::vector<Line> lines = SplitLines(body);
+  const FileText file = Classify(fileBytes);
+  const std::string_view body = file.body;
+  const size_t offset = file.bomSize;
+  std::string lineText, header;
+  if (!Encode(std::string(key) + "=" + std::string(value), file.coding, lineText) ||
+      !Encode("[" + std::string(section) + "]", file.coding, header)) {
+    return false;
+  }
+  std::vector<Line> lines = SplitLines(body, file.coding);
 
   // Line end of the file as it stands; CR LF for a new file, as Windows writes it.
-  std::string eol = "\r\n";
-  if (!lines.empty() && lines.front().next > lines.front().end &&
-      body[lines.front().end] == '\n') {
-    eol = "\n";
-  }
+  std::string eol;
+  const bool lfOnly = !lines.empty() && lines.front().next > lines.front().end &&
+                      UnitIs(body, lines.front().end, '\n', file.coding);
+  Encode(lfOnly ? "\n" : "\r\n", file.coding, eol);
 
   bool inSection = false;
   size_t sectionLast = std::string::npos;  // end (next) of the section's last entry line
   for (const Line& l : lines) {
-    Parsed p = Parse(body.substr(l.begin, l.end - l.begin), utf8File);
+    Parsed p = Parse(body.substr(l.begin, l.end - l.begin), file.coding);
     if (p.kind == Kind::Section) {
       if (inSection) break;  // the wanted section ended without the key
       inSection = EqualsIgnoringAsciiCase(p.name, section);
@@ -150,19 +256,23 @@ bool IniWithValue(std::string_view fileBytes, std::string_view section, std::str
   if (sectionLast != std::string::npos) {
     // Key missing: add it after the section's last entry.
     result.assign(fileBytes.substr(0, offset + sectionLast));
-    if (sectionLast > 0 && body[sectionLast - 1] != '\n') result += eol;
+    if (!EndsWithLf(body.substr(0, sectionLast), file.coding)) result += eol;
     result += lineText + eol;
     result.append(fileBytes.substr(offset + sectionLast));
     return true;
   }
 
   // Section missing: append it at the end of the file.
-  std::string header;
-  if (!Encode("[" + std::string(section) + "]", utf8File, header)) return false;
   result.assign(fileBytes);
-  if (!result.empty() && result.back() != '\n') result += eol;
+  if (!body.empty() && !EndsWithLf(body, file.coding)) result += eol;
   result += header + eol + lineText + eol;
   return true;
+}
+
+bool SettingsFileCanHold(FileSystem& fs, const std::string& iniPath, std::string_view value) {
+  std::string bytes, updated;
+  if (fs.Kind(iniPath) == PathKind::File && !fs.ReadFile(iniPath, bytes)) return true;
+  return IniWithValue(bytes, kSettingsSection, kGameRootKey, value, updated);
 }
 
 std::string ReadSetting(FileSystem& fs, const std::string& iniPath, std::string_view section,

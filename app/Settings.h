@@ -1,5 +1,6 @@
 // The settings file: config.ini beside the program, section "设置", key "游戏路径".
-// The file holds GB18030 bytes whatever the system locale; the API speaks UTF-8.
+// The file holds GB18030 bytes whatever the system locale, unless the user saved
+// it as UTF-8 or UTF-16 with a byte-order mark; the API speaks UTF-8.
 #pragma once
 
 #include <string>
@@ -16,13 +17,15 @@ inline constexpr std::string_view kGameRootKey = "游戏路径";
 std::string SettingsFilePath(const std::string& programDir);
 
 // Value of `key` in `section` of INI bytes; empty when the section or key is missing.
-// Tolerates a UTF-8 byte-order mark, LF or CRLF line ends, blanks around the
-// names and the "=", and lines that are not INI at all. Names match ignoring ASCII case.
+// Reads UTF-8 and UTF-16 files by their byte-order mark; tolerates LF or CRLF line
+// ends, blanks around the names and the "=", and lines that are not INI at all.
+// Names match ignoring ASCII case.
 std::string IniValue(std::string_view fileBytes, std::string_view section, std::string_view key);
 
 // The INI bytes with `key` in `section` set to `value`: only that one line changes
-// (or is added, with the section when missing); every other byte stays as it was.
-// Returns false when the value cannot be written (a line break in it).
+// (or is added, with the section when missing), in the file's own coding and line
+// ends; every other byte stays as it was. Returns false when the file cannot hold
+// the value: a line break in it, or a character its coding has no form for.
 bool IniWithValue(std::string_view fileBytes, std::string_view section, std::string_view key,
                   std::string_view value, std::string& result);
 
@@ -31,6 +34,10 @@ std::string ReadSetting(FileSystem& fs, const std::string& iniPath, std::string_
                         std::string_view key);
 bool WriteSetting(FileSystem& fs, const std::string& iniPath, std::string_view section,
                   std::string_view key, std::string_view value);
+
+// Whether the settings file, in its coding as it stands, could hold `value` as the
+// game root (see IniWithValue); a file that cannot be read says nothing against it.
+bool SettingsFileCanHold(FileSystem& fs, const std::string& iniPath, std::string_view value);
 
 // The stored game root, read afresh from the settings file.
 std::string ReadGameRoot(FileSystem& fs, const std::string& programDir);

@@ -23,9 +23,8 @@ constexpr std::string_view kIconsXml = "\\profile\\icons.xml";
 constexpr std::string_view kCamerasConfig = "\\profile\\camerasConfig.xml";
 constexpr std::string_view kPostfx = "\\profile\\postfx_animations.xml";
 
-// Removal sets. A path with an extension is a file, one without a folder. The
-// icons set names its probe path last so that a removal stopped half-way still
-// reads as installed and can be repeated.
+// Removal sets. A path with an extension is a file, one without a folder. Each
+// holds its entry's probe path; the uninstall deletes that one last.
 constexpr std::string_view kIconsSet[] = {
     "\\profile\\gui\\ship_dead_icons", "\\profile\\gui\\ship_icons",
     "\\profile\\gui\\ship_own_icons",  "\\profile\\gui\\battle_loading.xml",

@@ -34,11 +34,21 @@ UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const 
     page.ShowMessage(entry.notInstalledText);
     return UninstallOutcome::NotInstalled;
   }
+  // The probe path goes last, and only when everything else is gone: a removal
+  // that stops half-way still reads as installed, so the next press finishes it.
   bool complete = true;
+  bool holdsProbe = false;
   for (std::string_view tail : entry.removalSet) {
+    if (tail == entry.probePath) {
+      holdsProbe = true;
+      continue;
+    }
     // The game root is read again for every path; a path that cannot be deleted
     // does not stop the others.
     complete = Remove(fs, FindBelowGameRoot(fs, ReadGameRoot(fs, programDir), tail)) && complete;
+  }
+  if (complete && holdsProbe) {
+    complete = Remove(fs, FindBelowGameRoot(fs, ReadGameRoot(fs, programDir), entry.probePath));
   }
   log.Write(what + (complete ? "removed" : "partly removed") + " in " + ReadGameRoot(fs, programDir));
   if (!complete) {

@@ -27,10 +27,10 @@ enum class UninstallOutcome {
 
 // Not installed: shows the entry's not-installed text and deletes nothing.
 // Installed: deletes the removal set in order (folders with everything below them,
-// links as links, read-only items too), passing over what is missing, then shows
-// the category's success text and sets the install caption back to "安装". When
-// something could not be deleted the user is told instead, and the caption shows
-// what the installed test now says.
+// links as links, read-only items too), passing over what is missing, and the
+// probe path last, once all the rest is gone; then shows the category's success
+// text and sets the install caption back to "安装". When something could not be
+// deleted the probe path stays, the user is told, and the caption stays "已安装".
 UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const CatalogueEntry& entry,
                            PluginPageView& page, EventLog& log = NoLog());
 

@@ -20,10 +20,20 @@ int Percent(uint64_t received, uint64_t total) {
 }
 
 std::string KilobyteFigure(double bytes) {
-  // The page's rate label has room for about six digits before its "k/S" unit.
+  // The page's rate label has room for four half-width characters, or three and
+  // one Chinese one, before its "k/S": one decimal below 100, whole kilobytes below
+  // 10000, then ten-thousands ("万", as Chinese counts) to three figures, which
+  // holds every rate up to 1 Gbit/s ("12.2万").
   const double kilobytes = bytes < 0 ? 0.0 : bytes / 1024.0;
+  const double wan = kilobytes / 10000.0;
   char text[32];
-  std::snprintf(text, sizeof text, kilobytes < 999.95 ? "%.1f" : "%.0f", kilobytes);
+  if (kilobytes < 99.95) {
+    std::snprintf(text, sizeof text, "%.1f", kilobytes);
+  } else if (kilobytes < 9999.5) {
+    std::snprintf(text, sizeof text, "%.0f", kilobytes);
+  } else {
+    std::snprintf(text, sizeof text, wan < 9.995 ? "%.2f万" : wan < 99.95 ? "%.1f万" : "%.0f万", wan);
+  }
   return text;
 }
 

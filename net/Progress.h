@@ -19,8 +19,9 @@ MillisecondClock SteadyClock();
 // 0 while the total is unknown (0).
 int Percent(uint64_t received, uint64_t total);
 
-// A kilobyte figure, rounded: one decimal below 1000 (1536 bytes -> "1.5"), whole
-// kilobytes from there (157388800 bytes -> "153700"), so that it fits its label.
+// A kilobyte figure, rounded, short enough for the plug-in page's rate label:
+// "1.5" (1536 bytes), "153" (below 10000 kilobytes whole), then in ten-thousands
+// of kilobytes, "1.02万" (10 MiB), "12.8万" (125 MiB).
 std::string KilobyteFigure(double bytes);
 
 // Rate over the most recent interval of at least `intervalMs`: each interval that

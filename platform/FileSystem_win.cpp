@@ -265,11 +265,33 @@ class WinFileSystem final : public FileSystem {
     return items;
   }
 
+  // Measured on the volume the folder's contents really go to: a junction or link
+  // on the way is followed (the open handle's final path), and a volume mounted on
+  // a folder is found as its own volume (GetVolumePathNameW), not the one that
+  // holds the mount point.
   std::optional<uint64_t> FreeSpace(const std::string& path) override {
+    std::wstring where = Win32Path(path);
+    FileHandle folder(CreateFileW(where.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (folder) {
+      std::wstring real(MAX_PATH, L'\0');
+      DWORD n = GetFinalPathNameByHandleW(folder.Get(), real.data(), static_cast<DWORD>(real.size()), 0);
+      if (n >= real.size()) {
+        real.resize(n + 1);
+        n = GetFinalPathNameByHandleW(folder.Get(), real.data(), static_cast<DWORD>(real.size()), 0);
+      }
+      if (n > 0 && n < real.size()) where.assign(real.data(), n);
+    }
+    std::wstring volume(where.size() + 2, L'\0');
+    if (GetVolumePathNameW(where.c_str(), volume.data(), static_cast<DWORD>(volume.size()))) {
+      volume.resize(wcslen(volume.c_str()));
+    } else {
+      volume = where;
+    }
+    if (!volume.empty() && volume.back() != L'\\') volume += L'\\';
     ULARGE_INTEGER avail;
-    std::wstring p = Win32Path(path);
-    if (!p.empty() && p.back() != L'\\') p += L'\\';
-    if (!GetDiskFreeSpaceExW(p.c_str(), &avail, nullptr, nullptr)) return std::nullopt;
+    if (!GetDiskFreeSpaceExW(volume.c_str(), &avail, nullptr, nullptr)) return std::nullopt;
     return avail.QuadPart;
   }
 };

@@ -454,7 +454,7 @@ TEST_F(HttpDownloadTest, RateShowsTheRecentIntervalAndLeavesTheHeldBytesOut) {
   msPerReading = 10;  // 1 KiB pieces: 100 KiB/s
   Get(d, kObject, false, view);
   ASSERT_FALSE(view.rates.empty());
-  EXPECT_EQ(view.rates.back(), "100.0");
+  EXPECT_EQ(view.rates.back(), "100");
   ASSERT_FALSE(view.percents.empty());
 
   // The resume runs at 50 KiB/s: the figure tells that, not held bytes / time.

@@ -16,17 +16,15 @@ TEST(DownloadProgressTest, PercentIsCutAndStaysWithinTheBar) {
   EXPECT_EQ(Percent(big / 2, big), 50);
 }
 
-TEST(DownloadProgressTest, KilobyteFiguresAndUpdateWindowTexts) {
-  EXPECT_EQ(KilobyteFigure(0), "0.0");
-  EXPECT_EQ(KilobyteFigure(1536), "1.5");
-  EXPECT_EQ(KilobyteFigure(999.9 * 1024), "999.9");
-  EXPECT_EQ(KilobyteFigure(1023.0 * 1024 + 1000), "1024");  // rounded, not cut
-  // A loopback-fast rate still fits the label before "k/S".
-  EXPECT_EQ(KilobyteFigure(153697.0 * 1024 + 700), "153698");
-  EXPECT_EQ(KilobyteFigure(999.97 * 1024), "1000");
-  EXPECT_EQ(UpdatePercentText(45), "已完成：45%  ");
+// The rate label has room for about four half-width characters before "k/S".
+TEST(DownloadProgressTest, RatesUpToAGigabitFitBeforeTheirUnit) {
+  EXPECT_EQ(KilobyteFigure(1024), "1.0");
+  EXPECT_EQ(KilobyteFigure(10 * 1024 * 1024), "1.02万");
+  EXPECT_EQ(KilobyteFigure(125 * 1024 * 1024), "12.8万") << "a little above 1 Gbit/s";
+  EXPECT_EQ(KilobyteFigure(9999.4 * 1024), "9999");
+  EXPECT_EQ(KilobyteFigure(9999.6 * 1024), "1.00万") << "rounded up into the next form, never \"10000\"";
   EXPECT_EQ(UpdateKilobyteText(1536), "下载进度：1.5 KB/S");
-  EXPECT_EQ(UpdateKilobyteText(0), "下载进度：0.0 KB/S");
+  EXPECT_EQ(UpdatePercentText(45), "已完成：45%  ");
 }
 
 TEST(DownloadProgressTest, RateMeterMeasuresTheIntervalJustClosed) {

@@ -105,12 +105,23 @@ TEST_F(GameRootTest, BrowseWrongFolderKeepsStoredRootAndSameFolderConfirmsAgain)
   EXPECT_EQ(view.events.back(), "msg:游戏目录设置完成！");
 }
 
-TEST_F(GameRootTest, UnsavableChoiceIsNotConfirmed) {
+TEST_F(GameRootTest, UnsavableChoiceIsNotConfirmedAndToldForWhatItIs) {
   testing::FaultyFileSystem faulty;
   faulty.lockedPaths.insert(SettingsFilePath(program.path()));
   ScriptedView view;
   EXPECT_FALSE(GameRootSetup(faulty, program.path(), view).TakeChosenFolder(game.path()));
   EXPECT_EQ(view.events, (std::vector<std::string>{"msg:" + std::string(text::kGameRootNotSaved)}));
+
+  // A writable program folder, but a name the file cannot spell (a line break, which
+  // no file system holds either, so the game is only said to be there): told as such.
+  struct GameWithOddName : testing::FaultyFileSystem {
+    std::string exe;
+    PathKind Kind(const std::string& p) override { return p == exe ? PathKind::File : FaultyFileSystem::Kind(p); }
+  } odd;
+  odd.exe = game.path() + "\\a\nb\\WorldOfWarships.exe";
+  view.events.clear();
+  EXPECT_FALSE(GameRootSetup(odd, program.path(), view).TakeChosenFolder(game.path() + "\\a\nb"));
+  EXPECT_EQ(view.events, (std::vector<std::string>{"msg:" + std::string(text::kGameRootNameNotStorable)}));
 }
 
 TEST_F(GameRootTest, StartGameRunsTheExecutableInTheGameRoot) {

@@ -12,6 +12,17 @@ namespace {
 const std::string kSectionGb = "[\xC9\xE8\xD6\xC3]";
 const std::string kKeyGb = "\xD3\xCE\xCF\xB7\xC2\xB7\xBE\xB6";
 
+// UTF-16 bytes as Notepad saves "Unicode" (little endian) and its big-endian twin.
+std::string Utf16(std::u16string_view text, bool bigEndian = false) {
+  std::string out;
+  for (char16_t u : text) {
+    const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  }
+  return out;
+}
+
 std::string Gb(std::string_view utf8) {
   std::string out;
   EXPECT_TRUE(Utf8ToGb18030(utf8, out));
@@ -61,6 +72,14 @@ TEST(IniRewrite, ChangesOnlyItsLineInTheFilesOwnCodingAndLineEnds) {
       {"appends the section after a last line without line end", "[a]\r\nb=c", "C:\\g",
        "[a]\r\nb=c\r\n" + kSectionGb + "\r\n" + kKeyGb + "=C:\\g\r\n"},
       {"keeps a UTF-8 file with BOM in UTF-8", utf8, "C:\\游戏", utf8 + "游戏路径=C:\\游戏\r\n"},
+      // A lone surrogate is garbage kept as it stands; Korean and emoji fit in UTF-16.
+      {"keeps a UTF-16LE file in UTF-16LE, other lines byte for byte",
+       "\xFF\xFE" + Utf16(u"; 记事本\r\n[设置]\r\n游戏路径=D:\\旧\r\n\xD800x\r\n[其他]\r\nx=1\r\n"), "E:\\게임🎮",
+       "\xFF\xFE" + Utf16(u"; 记事本\r\n[设置]\r\n游戏路径=E:\\게임\U0001F3AE\r\n\xD800x\r\n[其他]\r\nx=1\r\n")},
+      {"appends to a UTF-16LE file in UTF-16LE with its LF", "\xFF\xFE" + Utf16(u"[其他]\nx=1"), "C:\\g",
+       "\xFF\xFE" + Utf16(u"[其他]\nx=1\n[设置]\n游戏路径=C:\\g\n")},
+      {"keeps a big-endian UTF-16 file big-endian", "\xFE\xFF" + Utf16(u"[设置]\r\n", true), "C:\\g",
+       "\xFE\xFF" + Utf16(u"[设置]\r\n游戏路径=C:\\g\r\n", true)},
   };
   for (const Case& c : cases) {
     std::string after;

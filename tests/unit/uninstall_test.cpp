@@ -157,14 +157,14 @@ TEST_F(UninstallTest, MissingPathsArePassedOverAndNotInstalledDeletesNothing) {
   EXPECT_EQ(Run("小地图增强"), UninstallOutcome::Removed);
   EXPECT_EQ(page.events, (std::vector<std::string>{"提示:卸载成功！", "caption:安装"}));
 
-  // The icons probe path is gone, the rest of the set is still there: left alone.
+  // A probe path gone by other hands, the rest of the set still there: left alone.
   Install(Named("精简图标"));
   game.WriteFile("\\profile\\minimapConfig.xml");
   std::filesystem::remove(Native(game.Join("\\profile\\gui\\flash\\battle_stats.swf")));
   fs.deleted.clear();
   page.events.clear();
   EXPECT_EQ(Run("精简图标"), UninstallOutcome::NotInstalled);
-  EXPECT_EQ(Run("小地图增强"), UninstallOutcome::NotInstalled) << "its probe path went first";
+  EXPECT_EQ(Run("小地图增强"), UninstallOutcome::NotInstalled);
   EXPECT_TRUE(fs.deleted.empty());
   EXPECT_TRUE(game.Exists("\\profile\\gui\\ship_icons\\sub\\a.dds"));
   EXPECT_EQ(page.events,
@@ -175,7 +175,7 @@ TEST_F(UninstallTest, TrailingBackslashInTheGameRoot) {
   UseGameRoot(game.path() + "\\");
   Install(Named("舰名汉化"));
   EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
-  EXPECT_EQ(fs.deleted.front(), game.path() + "\\\\profile\\gui\\flash\\fonts_all.swf");
+  EXPECT_EQ(fs.deleted.back(), game.path() + "\\\\profile\\gui\\flash\\fonts_all.swf") << "probe path last";
   EXPECT_EQ(fs.deleted.size(), 5u);
   EXPECT_FALSE(game.Exists("\\profile\\fontconfig.xml"));
 }
@@ -186,10 +186,11 @@ TEST_F(UninstallTest, GameRootIsReadAgainBeforeEveryPath) {
   for (std::string_view p : Named("舰名汉化").removalSet) moved.WriteFile(p);
   fs.onDelete = [&] { UseGameRoot(moved.path()); };  // the root changes after the first path
   EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
-  EXPECT_FALSE(game.Exists("\\profile\\gui\\flash\\fonts_all.swf"));
+  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_loading.xml"));
   EXPECT_TRUE(game.Exists("\\profile\\fontconfig.xml"));
-  EXPECT_TRUE(moved.Exists("\\profile\\gui\\flash\\fonts_all.swf"));
+  EXPECT_TRUE(moved.Exists("\\profile\\gui\\battle_loading.xml"));
   EXPECT_FALSE(moved.Exists("\\profile\\fontconfig.xml"));
+  EXPECT_FALSE(moved.Exists("\\profile\\gui\\flash\\fonts_all.swf"));
 }
 
 // --- safety -----------------------------------------------------------------
@@ -265,30 +266,35 @@ TEST_F(UninstallTest, NothingIsTestedOrDeletedThroughALinkedFolder) {
   EXPECT_FALSE(game2.Exists("\\profile\\fontconfig.xml"));
 }
 
-TEST_F(UninstallTest, UndeletableFileDoesNotStopTheOthersAndIsReported) {
-  Install(Named("精简图标"));
-  const std::string probe = game.Join("\\profile\\gui\\flash\\battle_stats.swf");
-  fs.lockedPaths = {game.Join("\\profile\\gui\\battle_loading.xml"), probe};  // held open by the game
-  EXPECT_EQ(Run("精简图标"), UninstallOutcome::PartlyRemoved);
-  EXPECT_EQ(page.events, (std::vector<std::string>{
-                             "提示:部分插件文件无法删除，游戏可能正在运行，请先关闭游戏再卸载插件", "caption:已安装"}));
-  EXPECT_FALSE(game.Exists("\\profile\\gui\\ship_dead_icons"));
-  EXPECT_FALSE(game.Exists("\\profile\\gui\\results_screen.xml"));
-  EXPECT_TRUE(game.Exists("\\profile\\gui\\battle_loading.xml"));
+// In every set of more than one path: a path that cannot be deleted (held open by
+// the game) does not stop the others, the probe path stays so the plug-in still
+// reads as installed, and the next press removes the rest.
+TEST_F(UninstallTest, UndeletablePathKeepsTheProbeUntilTheNextPressFinishes) {
+  int checked = 0;
+  for (const CatalogueEntry& e : AllEntries()) {
+    if (e.removalSet.size() < 2) continue;
+    testing::TempDir g;
+    UseGameRoot(g.path());
+    for (std::string_view p : e.removalSet) g.WriteFile(p.find('.') == p.npos ? std::string(p) + "\\a.dds" : p);
+    const std::string_view held = e.removalSet[e.removalSet[0] == e.probePath ? 1 : 0];
+    fs.lockedPaths = {g.Join(held)};
+    page.events.clear();
+    EXPECT_EQ(Uninstall(fs, program.path(), e, page), UninstallOutcome::PartlyRemoved) << e.displayName;
+    EXPECT_EQ(page.events, (std::vector<std::string>{
+                               "提示:部分插件文件无法删除，游戏可能正在运行，请先关闭游戏再卸载插件", "caption:已安装"}))
+        << e.displayName;
+    for (std::string_view p : e.removalSet) {
+      EXPECT_EQ(g.Exists(p), p == held || p == e.probePath) << e.displayName << " " << p;
+    }
 
-  // The game has closed: a second uninstall finishes the job.
-  fs.lockedPaths.clear();
-  page.events.clear();
-  EXPECT_EQ(Run("精简图标"), UninstallOutcome::Removed);
-  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_loading.xml"));
-  EXPECT_EQ(page.events, (std::vector<std::string>{"提示:卸载成功！", "caption:安装"}));
-
-  // Probe path deleted, another path not: reported, and the caption says not installed.
-  Install(Named("舰名汉化"));
-  fs.lockedPaths = {game.Join("\\profile\\fontconfig.xml")};
-  page.events.clear();
-  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::PartlyRemoved);
-  EXPECT_EQ(page.events.back(), "caption:安装");
+    fs.lockedPaths.clear();  // the game has closed
+    page.events.clear();
+    EXPECT_EQ(Uninstall(fs, program.path(), e, page), UninstallOutcome::Removed) << e.displayName;
+    for (std::string_view p : e.removalSet) EXPECT_FALSE(g.Exists(p)) << e.displayName << " " << p;
+    EXPECT_EQ(page.events.back(), "caption:安装");
+    ++checked;
+  }
+  EXPECT_EQ(checked, 3 + 4 + 1 + 1) << "icons, tech tree, ship names, minimap";
 }
 
 }  // namespace

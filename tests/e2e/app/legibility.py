@@ -1,7 +1,8 @@
 """Every fixed text a label or button can show is read in full in its unit, at
 100 % and at 150 % DPI: the main window's caption of the game path, the plug-in
-page's status texts, speed caption, rate and unit, and the buttons' captions."""
-from wine import check, main
+page's status texts, speed caption, rate and unit, and the buttons' captions.
+The widest rate figures up to 1 Gbit/s end before the unit "k/S" begins."""
+from wine import check, log, main
 
 GAME = "D:\\WoWS"
 STATUS = ["等待下载", "正在连接Internet", "Internet连接已建立", "服务器支持网络续传",
@@ -12,11 +13,12 @@ TEXTS = {
     ("main", "按钮7"): ["启动"],
     ("plugin:13", "标签2"): STATUS,
     ("plugin:13", "标签8"): ["下载速度："],
-    ("plugin:13", "标签4"): ["153700", "999.9"],
     ("plugin:13", "标签6"): ["k/S"],
     ("plugin:13", "按钮1"): ["安装", "已安装"],
     ("plugin:13", "按钮2"): ["卸载"],
 }
+# The widest figures of each form the rate takes (8 is the widest digit in most faces).
+RATES = ["88.8", "8888", "8.88万", "88.8万"]
 
 
 def check_texts(wine, ui, dpi):
@@ -26,6 +28,12 @@ def check_texts(wine, ui, dpi):
             check(widest <= width and lines * line <= height,
                   f"at {dpi} DPI {window}/{unit} cannot show {text!r}: {lines} line(s) of {line} px, "
                   f"widest {widest} px, in {width} x {height}")
+    # 标签4 runs on below 标签6: what shows of the rate is what lies left of "k/S".
+    room = int(ui.call("rect", "plugin:13", "标签6")[1]) - int(ui.call("rect", "plugin:13", "标签4")[1])
+    for text in RATES:
+        widest = int(ui.call("fits", "plugin:13", "标签4", text, dpi)[2])
+        log(f"at {dpi} DPI the rate {text!r} is {widest} px wide, {room} px before k/S")
+        check(widest <= room, f"at {dpi} DPI the rate {text!r} ({widest} px) runs into k/S ({room} px)")
 
 
 def run_at(wine, dpi):

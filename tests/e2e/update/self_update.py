@@ -67,7 +67,7 @@ def scenario(wine):
         seen = []
         shot = False
         percent_text = re.compile(r"^已完成：(\d+)%  $")
-        kilobyte_text = re.compile(r"^下载进度：\d+(\.\d)? KB/S$")
+        kilobyte_text = re.compile(r"^下载进度：(\d+(\.\d)?|\d+\.\d+万) KB/S$")
         end = time.monotonic() + 60
         while time.monotonic() < end:
             text = ui.text("update", "透明标签4")
