@@ -15,6 +15,7 @@ std::string_view FailureText(UnpackResult r) {
     case UnpackResult::Hostile: return text::kArchiveRefused;
     case UnpackResult::Stopped: return {};
     case UnpackResult::RepairPending: return text::kRepairAtNextStart;
+    case UnpackResult::Busy: return text::kGameFolderBusy;
     case UnpackResult::NoArchive:
     case UnpackResult::Corrupt:
     case UnpackResult::Done:
@@ -47,6 +48,7 @@ std::string_view ResultName(UnpackResult r) {
     case UnpackResult::WriteFailed: return "game root not writable";
     case UnpackResult::Stopped: return "stopped";
     case UnpackResult::RepairPending: return "failed, originals restored at the next start";
+    case UnpackResult::Busy: return "another program is changing the game root";
   }
   return "unknown";
 }
@@ -114,6 +116,9 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
   // Every path a plug-in uses lies below "\profile\": an archive that would put
   // anything beside the game's own files (its executable, a DLL) is refused.
   zip.SetOnlyBelow("profile");
+  // Another program's change of the same folder (its commit, an uninstall)
+  // takes seconds at most; past that the user is told.
+  zip.SetLockWait(5000);
   int shownPercent = -1;
   zip.SetProgressHandler([&](const UnpackProgress& p) {
     if (shownPercent < 0) view.ShowStatus(text::kUnpacking);
@@ -152,6 +157,7 @@ RecoveryResult RecoverInterruptedInstall(FileSystem& fs, const std::string& prog
   RecoveryResult r = ArchiveUnpacker(fs).RecoverInterrupted(gameRoot);
   if (r == RecoveryResult::Undone) log.Write("interrupted install undone in " + gameRoot);
   if (r == RecoveryResult::Blocked) log.Write("interrupted install cannot be undone yet in " + gameRoot);
+  if (r == RecoveryResult::Busy) log.Write("another program is changing " + gameRoot + ": its staging is live");
   return r;
 }
 

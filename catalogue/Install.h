@@ -36,6 +36,10 @@ inline constexpr std::string_view kLinkInGameRoot = "游戏目录中有指向别
 inline constexpr std::string_view kGameFilesNotWritten = "无法写入游戏目录，插件安装失败";
 // The download did not complete (no connection, an error status, cut short).
 inline constexpr std::string_view kDownloadFailed = "插件下载失败，请检查网络连接后重试。";
+// Another copy of Velmora (from this folder or another) is changing the same
+// game folder right now; nothing was changed here.
+inline constexpr std::string_view kGameFolderBusy =
+    "另一个Velmora正在修改这个游戏目录，请等它完成后再试。";
 // The system had no thread or memory left for the install; nothing changed.
 inline constexpr std::string_view kInstallNotRun = "插件安装未能进行，游戏目录未改动，请稍后重试。";
 // A failed install whose originals the system would not give back yet.

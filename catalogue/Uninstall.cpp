@@ -1,7 +1,9 @@
 #include "catalogue/Uninstall.h"
 
 #include "app/Settings.h"
+#include "catalogue/Install.h"
 #include "catalogue/InstalledState.h"
+#include "zip/FolderLock.h"
 
 namespace velmora {
 namespace {
@@ -33,6 +35,14 @@ UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const 
     log.Write(what + "not installed");
     page.ShowMessage(entry.notInstalledText);
     return UninstallOutcome::NotInstalled;
+  }
+  // Never beside another program's install or uninstall of the same folder.
+  std::unique_ptr<FileLock> lock;
+  const std::string gameRoot = ReadGameRoot(fs, programDir);
+  if (LockFolder(fs, gameRoot, lock, 0) == LockResult::HeldElsewhere) {
+    log.Write(what + "another program is changing " + gameRoot);
+    page.ShowMessage(text::kGameFolderBusy);
+    return UninstallOutcome::Busy;
   }
   // The probe path goes last, and only when everything else is gone: a removal
   // that stops half-way still reads as installed, so the next press finishes it.

@@ -23,6 +23,7 @@ enum class UninstallOutcome {
   NotInstalled,   // probe path missing: its not-installed text, nothing deleted
   Removed,        // every path of the removal set is gone
   PartlyRemoved,  // some path could not be deleted; the user was told so
+  Busy,           // another program is changing the game folder: nothing deleted
 };
 
 // Not installed: shows the entry's not-installed text and deletes nothing.

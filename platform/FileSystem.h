@@ -52,6 +52,19 @@ class InputFile {
   virtual uint64_t Size() const = 0;
 };
 
+// A lock on a file that every program on the machine honours; released when
+// it goes (and by the system when its program ends, however it ends).
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+enum class LockResult {
+  Locked,
+  HeldElsewhere,  // another program holds it now
+  Failed,         // the file cannot be made (a read-only folder, say)
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -77,6 +90,8 @@ class FileSystem {
   // across volumes the file is copied and the original removed.
   virtual bool MoveReplace(const std::string& from, const std::string& to) = 0;
   virtual std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) = 0;
+  // Takes the lock of the file `path` (made when missing, gone when released).
+  virtual LockResult LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
   // Bytes free for the caller on the volume that holds the path.
   virtual std::optional<uint64_t> FreeSpace(const std::string& path) = 0;
 };

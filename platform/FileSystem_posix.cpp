@@ -3,6 +3,7 @@
 // becomes "/tmp/g//profile", which POSIX treats like one slash).
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -83,6 +84,19 @@ class PosixInputFile final : public InputFile {
  private:
   int fd_;
   uint64_t size_;
+};
+
+class PosixFileLock final : public FileLock {
+ public:
+  PosixFileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixFileLock() override {
+    ::unlink(path_.c_str());  // while still held, so no one else's lock goes
+    ::close(fd_);
+  }
+
+ private:
+  int fd_;
+  std::string path_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -201,6 +215,19 @@ class PosixFileSystem final : public FileSystem {
     }
     ::closedir(d);
     return items;
+  }
+
+  LockResult LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    const std::string p = Native(path);
+    int fd = ::open(p.c_str(), O_RDWR | O_CREAT, 0644);
+    if (fd < 0) return LockResult::Failed;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const bool held = errno == EWOULDBLOCK;
+      ::close(fd);
+      return held ? LockResult::HeldElsewhere : LockResult::Failed;
+    }
+    lock = std::make_unique<PosixFileLock>(fd, p);
+    return LockResult::Locked;
   }
 
   // Another volume: a streamed copy, as the Windows half's MoveFileExW makes it.

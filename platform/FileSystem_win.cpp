@@ -101,6 +101,16 @@ class WinInputFile final : public InputFile {
   uint64_t size_;
 };
 
+// Held through a handle that shares nothing; the system deletes the file when
+// the handle closes, also when its program dies.
+class WinFileLock final : public FileLock {
+ public:
+  explicit WinFileLock(FileHandle h) : h_(std::move(h)) {}
+
+ private:
+  FileHandle h_;
+};
+
 bool DeleteTreeW(const std::wstring& p) {
   DWORD a = GetFileAttributesW(p.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return false;
@@ -179,6 +189,22 @@ class WinFileSystem final : public FileSystem {
       return false;
     }
     return true;
+  }
+
+  LockResult LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    const std::wstring p = Win32Path(path);
+    FileHandle h(CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!h) {
+      const DWORD e = GetLastError();
+      if (e == ERROR_SHARING_VIOLATION) return LockResult::HeldElsewhere;
+      // Access to a lock file that is there is denied while its release
+      // deletes it; to one that is not, the folder is not writable.
+      const bool there = GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+      return e == ERROR_ACCESS_DENIED && there ? LockResult::HeldElsewhere : LockResult::Failed;
+    }
+    lock = std::make_unique<WinFileLock>(std::move(h));
+    return LockResult::Locked;
   }
 
   std::unique_ptr<InputFile> OpenForRead(const std::string& path) override {

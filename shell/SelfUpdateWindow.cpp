@@ -8,6 +8,7 @@
 #include "catalogue/PluginPageView.h"
 #include "platform/win32/MessageBox.h"
 #include "platform/win32/Process.h"
+#include "platform/win32/ProgramFolderClaim.h"
 #include "shell/AppServices.h"
 
 namespace velmora {
@@ -94,7 +95,7 @@ bool SelfUpdateWindow::Ask(std::string_view question) {
 }
 
 bool SelfUpdateWindow::StartProgram(const std::string& path) {
-  return win32::StartProcess(path, app_.programDir);
+  return win32::StartProcess(path, app_.programDir, win32::kAfterUpdateArgument);
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
-// Start-up: platform, global state, module initialisers, the main window, the
-// message loop until no window of the program is left, then release.
+// Start-up: platform, the program folder's claim, global state, module
+// initialisers, the main window, the message loop until the main window's life
+// ends, then release.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -7,6 +8,7 @@
 #include "BuildConfig.h"
 #include "platform/win32/Com.h"
 #include "platform/win32/Process.h"
+#include "platform/win32/ProgramFolderClaim.h"
 #include "platform/win32/WinText.h"
 #include "shell/AppServices.h"
 #include "shell/MainWindow.h"
@@ -14,7 +16,7 @@
 #include "shell/CarriedSkin.h"
 #endif
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
   using namespace velmora;
   // 1. The platform. Every DLL loaded from now on comes from the system folder,
   //    never from the program's own (a Downloads folder) or the current one;
@@ -25,6 +27,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   SetCurrentDirectoryW(Wide(programDir).c_str());
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
+
+  // One program per program folder: a second start brings the first forward
+  // and ends. The new version the self-update started waits for the old one,
+  // which ends right after starting it.
+  const bool afterUpdate = commandLine && Utf8(commandLine).find(win32::kAfterUpdateArgument) != std::string::npos;
+  win32::ProgramFolderClaim claim(programDir, afterUpdate ? 10000 : 0);
+  if (!claim.Held()) {
+    claim.BringOwnerForward();
+    return 0;
+  }
 
   int exitCode = 0;
   {
@@ -48,6 +60,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
       return 1;
     }
     app.log.Write("start: main window created");
+    claim.Publish(main.hwnd());
     ShowWindow(main.hwnd(), showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
     UpdateWindow(main.hwnd());
     app.log.Write("start: main window shown");

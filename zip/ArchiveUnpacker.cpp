@@ -8,6 +8,7 @@
 
 #include "platform/AsciiCase.h"
 #include "zip/EntryName.h"
+#include "zip/FolderLock.h"
 #include "zip/Journal.h"
 #include "zip/ZipReader.h"
 #include "zip/Staging.h"
@@ -54,8 +55,9 @@ std::vector<std::string> FoldersOf(const std::vector<PlannedEntry>& plan) {
 class Unpacking {
  public:
   Unpacking(FileSystem& fs, const std::string& target, const ArchiveUnpacker::ProgressHandler& onProgress,
-            const std::string& onlyBelow)
+            const std::string& onlyBelow, uint32_t lockWaitMs)
       : fs_(fs),
+        lockWaitMs_(lockWaitMs),
         target_(target),
         onProgress_(onProgress),
         onlyBelow_(onlyBelow),
@@ -64,6 +66,11 @@ class Unpacking {
 
   RecoveryResult Recover() {
     if (fs_.Kind(staging_) != PathKind::Folder) return RecoveryResult::NothingToDo;
+    switch (LockFolder(fs_, target_, lock_, lockWaitMs_)) {
+      case LockResult::Locked: break;
+      case LockResult::HeldElsewhere: return RecoveryResult::Busy;
+      case LockResult::Failed: return RecoveryResult::Blocked;
+    }
     return RecoverFromCrash();
   }
 
@@ -73,6 +80,7 @@ class Unpacking {
     if (!file) return UnpackResult::NoArchive;
     if (!reader_.Open(std::move(file))) return UnpackResult::Corrupt;
     UnpackResult r = Plan();
+    if (r == UnpackResult::Done) r = Lock();
     if (r == UnpackResult::Done) r = CheckTarget();
     if (r == UnpackResult::Done) r = Stage();
     if (r == UnpackResult::Done) r = Commit();
@@ -149,14 +157,25 @@ class Unpacking {
     return std::nullopt;
   }
 
-  UnpackResult Stage() {
+  // Everything from the first look at the target on happens under its lock.
+  UnpackResult Lock() {
     createdTarget_ = fs_.Kind(target_) == PathKind::Missing;
     if (!fs_.CreateFolders(target_)) return UnpackResult::WriteFailed;
+    switch (LockFolder(fs_, target_, lock_, lockWaitMs_)) {
+      case LockResult::Locked: return UnpackResult::Done;
+      case LockResult::HeldElsewhere: return UnpackResult::Busy;
+      case LockResult::Failed: return UnpackResult::WriteFailed;
+    }
+    return UnpackResult::WriteFailed;
+  }
+
+  UnpackResult Stage() {
     // A crashed commit that cannot be undone now (its files held open) keeps its
     // record and backups for a later try; nothing new goes in over it.
     switch (RecoverFromCrash()) {
       case RecoveryResult::Blocked: return UnpackResult::InUse;
       case RecoveryResult::Refused: return UnpackResult::WriteFailed;
+      case RecoveryResult::Busy: return UnpackResult::Busy;  // not reached: the lock is ours
       case RecoveryResult::NothingToDo:
       case RecoveryResult::Undone: break;
     }
@@ -261,15 +280,21 @@ class Unpacking {
   }
 
   void CleanUp(bool done) {
+    if (!lock_) return;  // the staging there, if any, is another program's
     if (!keepStaging_) {
       // The record goes first: once it is gone, a crash cannot undo this unpacking.
       if (fs_.Kind(journal_.Path()) == PathKind::File) fs_.RemoveFile(journal_.Path());
       if (fs_.Kind(staging_) == PathKind::Folder) fs_.DeleteTree(staging_);
     }
-    if (!done && createdTarget_) RemoveIfEmpty(target_);
+    if (!done && createdTarget_) {
+      lock_.reset();  // its file would keep the new folder from being empty
+      RemoveIfEmpty(target_);
+    }
   }
 
   FileSystem& fs_;
+  const uint32_t lockWaitMs_;
+  std::unique_ptr<FileLock> lock_;  // released last, after the clean-up
   const std::string& target_;
   const ArchiveUnpacker::ProgressHandler& onProgress_;
   const std::string& onlyBelow_;
@@ -289,12 +314,12 @@ class Unpacking {
 
 UnpackResult ArchiveUnpacker::Unpack(const std::string& archive, const std::string& targetFolder) {
   if (archive.empty() || targetFolder.empty()) return UnpackResult::NoArchive;
-  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Run(archive);
+  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_, lockWaitMs_).Run(archive);
 }
 
 RecoveryResult ArchiveUnpacker::RecoverInterrupted(const std::string& targetFolder) {
   if (targetFolder.empty()) return RecoveryResult::NothingToDo;
-  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_).Recover();
+  return Unpacking(fs_, targetFolder, onProgress_, onlyBelow_, lockWaitMs_).Recover();
 }
 
 }  // namespace velmora

@@ -7,9 +7,12 @@
 // into place, each replaced file kept aside until all are placed. A failure
 // restores what was there; a crash, or an original the system will not give back
 // yet, leaves the staging folder with its journal (zip/Journal.h), and the next
-// recovery or unpacking into that target finishes the undo.
+// recovery or unpacking into that target finishes the undo. Both hold the
+// target's lock (zip/FolderLock.h) from the first look at the target to the end,
+// so no program takes another's live staging folder for a crashed one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -31,6 +34,7 @@ enum class UnpackResult {
   Stopped,      // the progress handler asked to stop
   RepairPending,  // a failed commit could not put every original back yet: the
                   // journal and backups stay, and the next recovery finishes it
+  Busy,         // another program is changing the target (its lock is held)
 };
 
 // What became of an unpacking that a crash cut short.
@@ -39,6 +43,7 @@ enum class RecoveryResult {
   Undone,       // the target is as it was before that unpacking
   Blocked,      // a file is held open: the backups stay for a later try
   Refused,      // the journal is not one this program wrote: nothing was touched
+  Busy,         // another program is changing the target: its staging is live
 };
 
 struct UnpackProgress {
@@ -57,6 +62,9 @@ class ArchiveUnpacker {
   // Every entry must lie below this folder of the target (compared ignoring
   // ASCII case); an archive with any entry elsewhere is refused whole as Hostile.
   void SetOnlyBelow(std::string folder) { onlyBelow_ = std::move(folder); }
+  // How long to wait for the target's lock while another program holds it
+  // (zip/FolderLock.h); 0: not at all.
+  void SetLockWait(uint32_t ms) { lockWaitMs_ = ms; }
 
   // Unpacks the archive file into the target folder (created when missing).
   // Names below the target use "\" (the target's own text is kept as given).
@@ -69,6 +77,7 @@ class ArchiveUnpacker {
   FileSystem& fs_;
   ProgressHandler onProgress_;
   std::string onlyBelow_;
+  uint32_t lockWaitMs_ = 0;
 };
 
 }  // namespace velmora

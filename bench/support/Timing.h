@@ -130,6 +130,7 @@ class TimedFileSystem final : public FileSystem {
     return ok;
   }
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& p) override { return in_.ListFolder(p); }
+  LockResult LockFile(const std::string& p, std::unique_ptr<FileLock>& l) override { return in_.LockFile(p, l); }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return in_.FreeSpace(p); }
 
  private:

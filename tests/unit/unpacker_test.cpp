@@ -10,6 +10,8 @@
 #include "support/FolderLink.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
+#include "zip/EntryName.h"
+#include "zip/FolderLock.h"
 #include "zip/Journal.h"
 #include "zip/Staging.h"
 #include "zip/ArchiveUnpacker.h"
@@ -298,6 +300,23 @@ TEST_F(UnpackerTest, CleansUpTheStagingLeftByACrash) {
   ASSERT_EQ(Unpack(zip), UnpackResult::Done);
   EXPECT_FALSE(game.Exists("\\velmora-unpack~"));
   EXPECT_EQ(game.Read("\\profile\\icons.xml"), "new icons");
+}
+
+// Another program in the middle of its commit into the same game folder holds
+// the folder's lock: its live staging is never taken for a crashed one, and
+// nothing is unpacked beside it; once it lets go, the crash is undone as ever.
+TEST_F(UnpackerTest, AStagingAnotherProgramHoldsIsNeverTakenForACrash) {
+  game.WriteFile("\\" + std::string(kStagingFolder) + "\\b0", "the other program's backup");
+  const auto before = Snapshot(game.path());
+  std::unique_ptr<FileLock> other;
+  ASSERT_EQ(LockFolder(NativeFileSystem(), game.path(), other, 0), LockResult::Locked);
+  EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Busy);
+  EXPECT_EQ(Unpack(WithGoodEntry()), UnpackResult::Busy);
+  other.reset();
+  EXPECT_EQ(Snapshot(game.path()), before) << "nothing of it touched while it was held";
+  EXPECT_EQ(ArchiveUnpacker(NativeFileSystem()).RecoverInterrupted(game.path()), RecoveryResult::Undone);
+  EXPECT_FALSE(game.Exists("\\" + std::string(kStagingFolder)));
+  EXPECT_EQ(Unpack(WithGoodEntry()), UnpackResult::Done);
 }
 
 // Stands for the machine going down in the middle of putting files into place:

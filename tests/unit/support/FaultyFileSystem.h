@@ -43,6 +43,7 @@ class FaultyFileSystem : public FileSystem {
   std::optional<std::vector<FolderItem>> ListFolder(const std::string& p) override {
     return inner_.ListFolder(p);
   }
+  LockResult LockFile(const std::string& p, std::unique_ptr<FileLock>& l) override { return inner_.LockFile(p, l); }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return inner_.FreeSpace(p); }
 
  private:
