@@ -40,6 +40,8 @@ inline constexpr std::string_view kDownloadFailed = "插件下载失败，请检
 // game folder right now; nothing was changed here.
 inline constexpr std::string_view kGameFolderBusy =
     "另一个Velmora正在修改这个游戏目录，请等它完成后再试。";
+// The game runs from this game folder: its files would be replaced under it.
+inline constexpr std::string_view kGameRunningForInstall = "游戏正在运行，请先关闭游戏，再安装插件。";
 // The system had no thread or memory left for the install; nothing changed.
 inline constexpr std::string_view kInstallNotRun = "插件安装未能进行，游戏目录未改动，请稍后重试。";
 // A failed install whose originals the system would not give back yet.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/GameRoot.h"
 #include "app/UnitNames.h"
 #include "app/WindowDefs.h"
 #include "catalogue/InstalledState.h"
@@ -157,6 +158,14 @@ PluginPages::~PluginPages() {
 
 void PluginPages::StartInstall(PluginPage& page) {
   if (running_) return;  // the buttons are off meanwhile; a press already queued goes nowhere
+  // The game started from this very folder holds or reads the files a plug-in
+  // replaces: asked to close it first. A game run from another folder is not it.
+  const std::string gameRoot = ValidGameRoot(app_.fs, app_.programDir);
+  if (!gameRoot.empty() && win32::ProgramRunsFrom(gameRoot + std::string(kGameExecutable))) {
+    app_.log.Write("install " + std::string(page.entry().stem) + ": the game runs from " + gameRoot);
+    page.ShowMessage(text::kGameRunningForInstall, text::kMessageTitle);
+    return;
+  }
   auto install = std::make_shared<Install>(app_.wininet, &page);
   SetInstallRunning(install);
   const CatalogueEntry& entry = page.entry();

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <cwctype>
+
 #include "platform/win32/WinHandle.h"
 #include "platform/win32/WinText.h"
 
@@ -40,6 +44,53 @@ bool OpenWithExplorer(const std::string& address) {
   if (n == 0 || n >= MAX_PATH) return false;
   std::wstring application = std::wstring(windows, n) + L"\\explorer.exe";
   return Spawn(application.c_str(), L"explorer " + Wide(address), nullptr);
+}
+
+namespace {
+
+// The file a path names, in one spelling: full, long names, "\\?\" off, lower case.
+std::wstring Canonical(std::wstring path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n > 0) {
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    path = full;
+  }
+  DWORD m = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (m > 0) {
+    std::wstring longer(m, L'\0');
+    m = GetLongPathNameW(path.c_str(), longer.data(), m);
+    longer.resize(m);
+    path = longer;
+  }
+  for (wchar_t& c : path) c = static_cast<wchar_t>(std::towlower(c));
+  return path;
+}
+
+}  // namespace
+
+bool ProgramRunsFrom(const std::string& executable) {
+  const std::wstring wanted = Canonical(Wide(executable));
+  FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // INVALID_HANDLE_VALUE on failure
+  if (!snapshot) return false;
+  const std::wstring name = wanted.substr(wanted.find_last_of(L'\\') + 1);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    std::wstring exe = entry.szExeFile;
+    for (wchar_t& c : exe) c = static_cast<wchar_t>(std::towlower(c));
+    if (exe != name) continue;  // only a program of that name can be it
+    KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    std::wstring image(32768, L'\0');
+    DWORD size = static_cast<DWORD>(image.size());
+    if (!QueryFullProcessImageNameW(process.Get(), 0, image.data(), &size)) continue;
+    image.resize(size);
+    if (Canonical(image) == wanted) return true;
+  }
+  return false;
 }
 
 namespace {

@@ -14,6 +14,10 @@ bool StartProcess(const std::string& executable, const std::string& workingFolde
 // address, run by the system's explorer.exe named by its full path.
 bool OpenWithExplorer(const std::string& address);
 
+// Whether a running process was started from exactly this executable file
+// (its full path, any case); a program of the same name elsewhere is not it.
+bool ProgramRunsFrom(const std::string& executable);
+
 // The folder of the program's own executable, without a trailing separator.
 std::string ProgramDirectory();
 // The file name of the program's own executable ("velmora.exe").

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -28,6 +29,30 @@ namespace {
 constexpr int kMessageTextId = 0xFFFF;  // the text of a system message box
 
 DWORD g_velmoraPid = 0;
+// Set by "bind": only the Velmora whose executable lies in this folder (lower case).
+std::wstring g_boundFolder;
+
+std::wstring LowerW(std::wstring s) {
+  for (wchar_t& c : s) c = static_cast<wchar_t>(towlower(c));
+  return s;
+}
+
+// Whether the window belongs to the program the driver is bound to (any, unbound).
+bool OfBoundProgram(HWND h) {
+  if (g_boundFolder.empty()) return true;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  HANDLE proc = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!proc) return false;
+  wchar_t image[MAX_PATH * 4];
+  DWORD size = MAX_PATH * 4;
+  const bool ok = QueryFullProcessImageNameW(proc, 0, image, &size) != 0;
+  CloseHandle(proc);
+  if (!ok) return false;
+  std::wstring folder(image, size);
+  folder.resize(folder.find_last_of(L'\\') == std::wstring::npos ? 0 : folder.find_last_of(L'\\'));
+  return LowerW(folder) == g_boundFolder;
+}
 
 std::vector<std::string> Split(const std::string& line) {
   std::vector<std::string> f;
@@ -65,6 +90,7 @@ BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
 
 BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<FindState*>(lp);
+  if (!OfBoundProgram(h)) return TRUE;
   if (!FindChild(h, lp)) return FALSE;
   EnumChildWindows(h, FindChild, lp);
   return s->found ? FALSE : TRUE;
@@ -276,6 +302,40 @@ std::string Run(const std::vector<std::string>& f) {
   if (verb == "title") {
     HWND w = FindDefinitionWindow(arg(1));
     return w ? "ok\t" + WindowText(w) : "err\tno window " + arg(1);
+  }
+  if (verb == "bind") {  // bind <program folder>: that Velmora's windows only
+    g_boundFolder = LowerW(Wide(arg(1)));
+    g_velmoraPid = 0;
+    return "ok";
+  }
+  if (verb == "count-windows") {  // count-windows <window>: how many of every Velmora
+    struct Count {
+      int wanted, n = 0;
+    } c{AllWindows()[std::max(0, DefinitionIndex(arg(1)))].number};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+          auto* c = reinterpret_cast<Count*>(lp);
+          if (IsWindowVisible(h) && reinterpret_cast<INT_PTR>(GetPropW(h, kDefinitionProperty)) == c->wanted) ++c->n;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&c));
+    return "ok\t" + std::to_string(c.n);
+  }
+  if (verb == "minimize" || verb == "iconic") {  // minimize <window> / iconic <window>: "1" or "0"
+    HWND w = FindDefinitionWindow(arg(1));
+    if (!w) return "err\tno window " + arg(1);
+    if (verb == "minimize") {
+      ShowWindowAsync(w, SW_MINIMIZE);
+      return WaitFor(2000, [&] { return IsIconic(w) != 0; }) ? "ok" : "err\tnot minimised";
+    }
+    return std::string("ok\t") + (IsIconic(w) ? "1" : "0");
+  }
+  if (verb == "foreground") {  // the definition name of the foreground window, or ""
+    HWND f = GetForegroundWindow();
+    for (const WindowDef& d : AllWindows()) {
+      if (f && reinterpret_cast<INT_PTR>(GetPropW(f, kDefinitionProperty)) == d.number) return "ok\t" + std::string(d.name);
+    }
+    return "ok\t";
   }
   if (verb == "click") {
     HWND u = FindUnitWindow(arg(1), arg(2), why);
