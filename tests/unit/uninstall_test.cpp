@@ -180,19 +180,6 @@ TEST_F(UninstallTest, TrailingBackslashInTheGameRoot) {
   EXPECT_FALSE(game.Exists("\\profile\\fontconfig.xml"));
 }
 
-TEST_F(UninstallTest, GameRootIsReadAgainBeforeEveryPath) {
-  testing::TempDir moved;
-  Install(Named("舰名汉化"));
-  for (std::string_view p : Named("舰名汉化").removalSet) moved.WriteFile(p);
-  fs.onDelete = [&] { UseGameRoot(moved.path()); };  // the root changes after the first path
-  EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
-  EXPECT_FALSE(game.Exists("\\profile\\gui\\battle_loading.xml"));
-  EXPECT_TRUE(game.Exists("\\profile\\fontconfig.xml"));
-  EXPECT_TRUE(moved.Exists("\\profile\\gui\\battle_loading.xml"));
-  EXPECT_FALSE(moved.Exists("\\profile\\fontconfig.xml"));
-  EXPECT_FALSE(moved.Exists("\\profile\\gui\\flash\\fonts_all.swf"));
-}
-
 // --- safety -----------------------------------------------------------------
 
 TEST_F(UninstallTest, EmptyGameRootTestsAndDeletesNothing) {
