@@ -9,7 +9,7 @@
 #      (run.sh's private Xvfb), then again without a display (another private
 #      display than the prefix was made on), then with a display of its own.
 # Fails when any step fails, the demo's window not coming up among them. Prints
-# the time of each step. Takes about 25 minutes on 2 cores; needs root and
+# the time of each step. Takes 40 to 60 minutes on 2 cores; needs root and
 # Debian's mirror. A manual check, not part of CI.
 set -euo pipefail
 cd "$(dirname "$0")/.."
