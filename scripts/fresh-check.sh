@@ -11,6 +11,8 @@
 # Fails when any step fails, the demo's window not coming up among them. Prints
 # the time of each step. Takes 40 to 60 minutes on 2 cores; needs root and
 # Debian's mirror. A manual check, not part of CI.
+# Run it while no E2E test runs on the host: the chroot shares the host's network,
+# so X displays (abstract sockets) and the test servers' fixed ports collide.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=${FRESH_ROOT:-/tmp/velmora-fresh}
