@@ -1,19 +1,20 @@
-# What both mingw-w64 toolchain files share: the posix-thread compilers of
-# _host, and the cross-built libraries scripts/setup.sh keeps outside the repo
-# in VELMORA_DEPS/_deps.
+# What both mingw-w64 toolchain files share: the compilers of _host (the
+# posix-thread ones Debian ships as <host>-gcc-posix, unless the configure names
+# others with -DCMAKE_C_COMPILER=...), and where the target's files are looked
+# for. Where the cross-built libraries are is no business of this file: it is
+# the cache variable VELMORA_DEPS_PREFIX (CMakeLists.txt), which the configure
+# adds to the search.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_C_COMPILER ${_host}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_host}-g++-posix)
-set(CMAKE_RC_COMPILER ${_host}-windres)
-if(NOT DEFINED VELMORA_DEPS)
-  if(DEFINED ENV{VELMORA_DEPS})
-    set(VELMORA_DEPS $ENV{VELMORA_DEPS})
-  else()
-    set(VELMORA_DEPS /var/cache/velmora-deps)
-  endif()
+if(NOT CMAKE_C_COMPILER)
+  set(CMAKE_C_COMPILER ${_host}-gcc-posix)
 endif()
-set(CMAKE_FIND_ROOT_PATH /usr/${_host} ${VELMORA_DEPS}/${_deps})
-set(CMAKE_PREFIX_PATH ${VELMORA_DEPS}/${_deps})
+if(NOT CMAKE_CXX_COMPILER)
+  set(CMAKE_CXX_COMPILER ${_host}-g++-posix)
+endif()
+if(NOT CMAKE_RC_COMPILER)
+  set(CMAKE_RC_COMPILER ${_host}-windres)
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${_host})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -13,6 +13,15 @@
 # the output folder (default dist/); VELMORA_RELEASE_URL the address of the site
 # folder the files are uploaded to, for the announcement lines printed at the end;
 # VELMORA_RELEASE_ALLOW_DIRTY=1 builds a tree with uncommitted changes (tests only).
+#
+# Authenticode (Windows' own signature, shown by SmartScreen and the file's
+# properties), with osslsigncode, when a certificate and its key are given:
+# VELMORA_SIGN_PKCS12 a .p12/.pfx file, or VELMORA_SIGN_CERT + VELMORA_SIGN_KEY
+# PEM files (the certificate file may hold the chain after it); optional
+# VELMORA_SIGN_PASSWORD_FILE the key's password, VELMORA_SIGN_TIMESTAMP an RFC 3161
+# timestamp server. Without a timestamp the signing time is the commit's time, so
+# the same certificate signs the same exe into the same bytes; a timestamp makes
+# the signature outlive the certificate but differs at every release.
 set -euo pipefail
 shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
@@ -37,7 +46,26 @@ if [ -n "$skin" ]; then
     || die "a skin library is carried by the x86 build (preset windows-x86), which this tree has not"
 fi
 
+# The Authenticode certificate: a PKCS#12 file, or a PEM certificate and key.
+sign_p12=${VELMORA_SIGN_PKCS12:-} sign_cert=${VELMORA_SIGN_CERT:-} sign_key=${VELMORA_SIGN_KEY:-}
+sign_pass=${VELMORA_SIGN_PASSWORD_FILE:-} sign_ts=${VELMORA_SIGN_TIMESTAMP:-}
+authenticode=0
+if [ -n "$sign_p12" ]; then
+  [ -z "$sign_cert$sign_key" ] || die "VELMORA_SIGN_PKCS12 or VELMORA_SIGN_CERT + VELMORA_SIGN_KEY, not both"
+  [ -f "$sign_p12" ] || die "no PKCS#12 file $sign_p12 (VELMORA_SIGN_PKCS12)"
+  authenticode=1
+elif [ -n "$sign_cert$sign_key" ]; then
+  [ -f "$sign_cert" ] && [ -f "$sign_key" ] \
+    || die "VELMORA_SIGN_CERT and VELMORA_SIGN_KEY name a PEM certificate and its key, both"
+  authenticode=1
+fi
+[ -z "$sign_pass" ] || [ -f "$sign_pass" ] || die "no password file $sign_pass (VELMORA_SIGN_PASSWORD_FILE)"
+[ -z "$sign_ts$sign_pass" ] || [ "$authenticode" = 1 ] \
+  || die "VELMORA_SIGN_TIMESTAMP or VELMORA_SIGN_PASSWORD_FILE without a certificate (VELMORA_SIGN_PKCS12, or VELMORA_SIGN_CERT + VELMORA_SIGN_KEY)"
+[ "$authenticode" = 0 ] || command -v osslsigncode >/dev/null || die "no osslsigncode (scripts/setup.sh installs it)"
+
 commit=$(git rev-parse HEAD 2>/dev/null) || die "not a git checkout: a release is made from a commit"
+commit_time=$(git log -1 --format=%ct HEAD)
 if [ -n "$(git status --porcelain)" ]; then
   [ "${VELMORA_RELEASE_ALLOW_DIRTY:-}" = 1 ] || die "uncommitted changes: a release must be rebuildable from its commit; commit first"
   commit="$commit（含未提交的改动）"
@@ -103,6 +131,38 @@ windows_text() { # template output: fills in the versions, adds the byte-order m
 windows_text docs/release/guide-zh.txt "$OUT/使用说明.txt"
 windows_text docs/release/THIRD-PARTY-NOTICES.txt.in "$OUT/THIRD-PARTY-NOTICES.txt"
 
+# Authenticode first: the minisign signature and SHA256SUMS cover the exe as
+# players get it. The certificate is checked to sign what osslsigncode verifies
+# (against the system's roots and the chain given).
+if [ "$authenticode" = 1 ]; then
+  certs=$BUILD/signing-certs.pem
+  cp /etc/ssl/certs/ca-certificates.crt "$certs" 2>/dev/null || : > "$certs"
+  if [ -n "$sign_p12" ]; then
+    who=(-pkcs12 "$sign_p12")
+    passin=(-passin pass:); [ -z "$sign_pass" ] || passin=(-passin "file:$sign_pass")
+    openssl pkcs12 -in "$sign_p12" -nokeys "${passin[@]}" >> "$certs" 2>/dev/null || die "cannot read the certificates of $sign_p12 (password? VELMORA_SIGN_PASSWORD_FILE)"
+  else
+    who=(-certs "$sign_cert" -key "$sign_key")
+    cat "$sign_cert" >> "$certs"
+  fi
+  [ -z "$sign_pass" ] || who+=(-readpass "$sign_pass")
+  if [ -n "$sign_ts" ]; then when=(-ts "$sign_ts"); else when=(-time "$commit_time"); fi
+  for exe in "$OUT"/velmora*.exe; do
+    name=$(basename "$exe")
+    if ! osslsigncode sign "${who[@]}" "${when[@]}" -h sha256 -n "Velmora $VERSION" \
+           -in "$exe" -out "$BUILD/$name.signed" >"$BUILD/sign.log" 2>&1; then
+      cat "$BUILD/sign.log" >&2; die "osslsigncode could not sign $name"
+    fi
+    if ! osslsigncode verify -CAfile "$certs" -in "$BUILD/$name.signed" >"$BUILD/verify.log" 2>&1; then
+      tail -n 20 "$BUILD/verify.log" >&2; die "the Authenticode signature of $name does not verify"
+    fi
+    mv "$BUILD/$name.signed" "$exe"
+    echo "release: $name Authenticode-signed ($(sed -n 's/^[[:space:]]*Subject: //p' "$BUILD/verify.log" | head -n 1)$([ -n "$sign_ts" ] && echo ", timestamped by $sign_ts"))" >&2
+  done
+else
+  echo "release: velmora.exe is not Authenticode-signed (no VELMORA_SIGN_PKCS12, nor VELMORA_SIGN_CERT + VELMORA_SIGN_KEY): SmartScreen warns of an unknown publisher" >&2
+fi
+
 # Ed25519 signatures are deterministic: the same key signs the same exe into the
 # same bytes, so the signature can travel inside the reproducible zip.
 if [ -n "$KEY" ]; then
@@ -137,6 +197,11 @@ PY
 zip_sum=$(sha256sum "$OUT.zip" | cut -d' ' -f1)
 echo "release: $OUT.zip ($(stat -c %s "$OUT.zip") bytes, SHA-256 $zip_sum)"
 echo "release: velmora.exe SHA-256 $(sha256sum "$OUT/velmora.exe" | cut -d' ' -f1), from commit $commit"
+if [ "$authenticode" = 1 ]; then
+  echo "release: Authenticode-signed; check with: osslsigncode verify -in velmora.exe (on Windows: the file's Properties, Digital Signatures)"
+else
+  echo "release: not Authenticode-signed: SmartScreen warns at the first start of the downloaded exe"
+fi
 if [ -z "$KEY" ]; then
   echo "release: unsigned (no secret key): fit for comparing, not for publishing"
   exit 0

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One-time machine set-up for building and testing Velmora on Debian 12, as root.
 # Installs the apt packages, then cross-builds for mingw-w64 the libraries Debian
-# only ships natively (zlib+minizip, libpng, libjpeg-turbo, libsodium), from pinned versions
+# only ships natively (zlib+minizip, libpng, libjpeg-turbo, libsodium, and GoogleTest
+# for the Windows unit tests), from pinned versions
 # of Debian's own source packages with Debian's patches applied, into a cache
 # outside the repo: once for x86-64 ($CACHE/mingw64) and once for x86
 # ($CACHE/mingw32, the build that carries a 32-bit skin library). Each library carries a stamp of its recipe and is rebuilt when
@@ -18,6 +19,7 @@ ZLIB_VERSION=1:1.2.13.dfsg-1
 PNG_VERSION=1.6.39-2+deb12u5
 JPEG_VERSION=1:2.1.5-2
 SODIUM_VERSION=1.0.18-1+deb12u1
+GTEST_VERSION=1.12.1-0.2
 
 APT_PACKAGES=(
   build-essential cmake ninja-build pkg-config git curl ca-certificates dpkg-dev
@@ -27,7 +29,7 @@ APT_PACKAGES=(
   wine wine64 wine32:i386 xvfb x11-utils imagemagick fonts-wqy-microhei locales
   libgtest-dev googletest zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
   nginx-light libarchive-tools python3 python3-pil time procps
-  libsodium-dev minisign autoconf automake libtool
+  libsodium-dev minisign autoconf automake libtool osslsigncode openssl
 )
 
 die() { echo "setup: $*" >&2; exit 1; }
@@ -95,6 +97,7 @@ declare -A RECIPE_HASH
 for_host() { # mingw host, prefix, toolchain packages...: the target of the library lines that follow
   HOST=$1 PREFIX=$2; shift 2
   CC=$HOST-gcc-posix
+  CXX=$HOST-g++-posix  # from the same source package as $CC, so its version is in TOOLCHAIN
   AR=$HOST-ar
   RANLIB=$HOST-ranlib
   mkdir -p "$PREFIX/lib" "$PREFIX/include" "$CACHE/src"
@@ -203,6 +206,16 @@ build_sodium() { # source build-dir: static; Debian's source has no configure, a
   install_staged "$2/stage$PREFIX"
 }
 
+build_gtest() { # source build-dir: static GoogleTest without gmock, with its CMake config (GTest::gtest_main)
+  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER=$CC -DCMAKE_CXX_COMPILER=$CXX \
+    -DCMAKE_RC_COMPILER=$HOST-windres -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -DBUILD_SHARED_LIBS=OFF \
+    -Dgtest_disable_pthreads=OFF -Wno-dev >/dev/null
+  cmake --build "$2" -j "$JOBS" >/dev/null
+  DESTDIR="$2/stage" cmake --install "$2" >/dev/null
+  install_staged "$2/stage$PREFIX"
+}
+
 library() { # name package version depends-on outputs...: rebuilds when the stamp of its recipe is missing or differs
   local name=$1 pkg=$2 ver=$3 deps=$4; shift 4
   # x86-64 keeps the stamp names it always had.
@@ -231,6 +244,8 @@ libraries() { # every cross-built library, for the host of for_host
   library png libpng1.6 "$PNG_VERSION" zlib lib/libpng16.a include/png.h
   library jpeg libjpeg-turbo "$JPEG_VERSION" "" lib/libjpeg.a include/jpeglib.h
   library sodium libsodium "$SODIUM_VERSION" "" lib/libsodium.a include/sodium.h
+  library gtest googletest "$GTEST_VERSION" "" lib/libgtest.a lib/libgtest_main.a include/gtest/gtest.h \
+    lib/cmake/GTest/GTestConfig.cmake
 }
 
 for_host x86_64-w64-mingw32 "$CACHE/mingw64" gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64

@@ -11,7 +11,7 @@ import xml.etree.ElementTree as ET
 
 from wine import BIN, check, log, main
 
-EXE = os.path.join(BIN, "tests", "e2e", "coretests", "velmora_core_tests_win.exe")
+EXE = os.path.join(BIN, "tests", "unit", "velmora_core_tests_win.exe")
 
 # Measured under Wine 8.0: FSCTL_SET_REPARSE_POINT fails with ERROR_NOT_SUPPORTED
 # and CreateSymbolicLinkW returns TRUE without making anything, so a Windows

@@ -1,0 +1,80 @@
+# FindSodium: libsodium (sodium.h), as the imported target Sodium::Sodium.
+#
+# vcpkg's libsodium port installs a CMake config (unofficial-sodium); it is taken
+# when found. Otherwise the header and the library are looked up, a Release and a
+# Debug library each: scripts/setup.sh's cross-built cache, Debian's
+# libsodium-dev, MSYS2's libsodium.
+#
+# sodium.h marks its functions dllimport on Windows unless SODIUM_STATIC is
+# defined, so the target defines SODIUM_STATIC exactly when the library it links
+# is a static one: a .a that is no import library (.dll.a), or a .lib without a
+# libsodium DLL beside it (../bin), or vcpkg's target of type STATIC_LIBRARY.
+include(FindPackageHandleStandardArgs)
+include(SelectLibraryConfigurations)
+
+find_package(unofficial-sodium CONFIG QUIET)
+set(_sodium_static FALSE)
+if(TARGET unofficial-sodium::sodium)
+  set(Sodium_LIBRARY unofficial-sodium::sodium)
+  get_target_property(_sodium_type unofficial-sodium::sodium TYPE)
+  if(_sodium_type STREQUAL "STATIC_LIBRARY")
+    set(_sodium_static TRUE)
+  endif()
+  get_target_property(Sodium_INCLUDE_DIR unofficial-sodium::sodium INTERFACE_INCLUDE_DIRECTORIES)
+  if(NOT Sodium_INCLUDE_DIR)  # the target brings its headers some other way
+    set(Sodium_INCLUDE_DIR "(from unofficial-sodium::sodium)")
+  endif()
+  set(_sodium_how "vcpkg config unofficial-sodium (${_sodium_type})")
+else()
+  find_path(Sodium_INCLUDE_DIR sodium.h)
+  find_library(Sodium_LIBRARY_RELEASE NAMES sodium libsodium)
+  find_library(Sodium_LIBRARY_DEBUG NAMES sodiumd libsodiumd)
+  select_library_configurations(Sodium)
+  set(_sodium_any ${Sodium_LIBRARY_RELEASE})
+  if(NOT _sodium_any)
+    set(_sodium_any ${Sodium_LIBRARY_DEBUG})
+  endif()
+  if(WIN32 AND _sodium_any)
+    if(_sodium_any MATCHES "\\.a$" AND NOT _sodium_any MATCHES "\\.dll\\.a$")
+      set(_sodium_static TRUE)
+    elseif(_sodium_any MATCHES "\\.lib$")
+      get_filename_component(_sodium_dir "${_sodium_any}" DIRECTORY)
+      file(GLOB _sodium_dll "${_sodium_dir}/../bin/*sodium*.dll")
+      if(NOT _sodium_dll)
+        set(_sodium_static TRUE)
+      endif()
+    endif()
+  endif()
+  set(_sodium_how "library ${_sodium_any}")
+endif()
+find_package_handle_standard_args(Sodium REQUIRED_VARS Sodium_LIBRARY Sodium_INCLUDE_DIR)
+
+if(Sodium_FOUND AND NOT TARGET Sodium::Sodium)
+  if(TARGET unofficial-sodium::sodium)
+    add_library(Sodium::Sodium INTERFACE IMPORTED)
+    target_link_libraries(Sodium::Sodium INTERFACE unofficial-sodium::sodium)
+  else()
+    add_library(Sodium::Sodium UNKNOWN IMPORTED)
+    set_target_properties(Sodium::Sodium PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${Sodium_INCLUDE_DIR}")
+    if(Sodium_LIBRARY_RELEASE)
+      set_property(TARGET Sodium::Sodium APPEND PROPERTY IMPORTED_CONFIGURATIONS RELEASE)
+      set_target_properties(Sodium::Sodium PROPERTIES IMPORTED_LOCATION_RELEASE "${Sodium_LIBRARY_RELEASE}"
+                                                      IMPORTED_LOCATION "${Sodium_LIBRARY_RELEASE}")
+    endif()
+    if(Sodium_LIBRARY_DEBUG)
+      set_property(TARGET Sodium::Sodium APPEND PROPERTY IMPORTED_CONFIGURATIONS DEBUG)
+      set_target_properties(Sodium::Sodium PROPERTIES IMPORTED_LOCATION_DEBUG "${Sodium_LIBRARY_DEBUG}")
+      if(NOT Sodium_LIBRARY_RELEASE)
+        set_target_properties(Sodium::Sodium PROPERTIES IMPORTED_LOCATION "${Sodium_LIBRARY_DEBUG}")
+      endif()
+    endif()
+  endif()
+  if(_sodium_static)
+    target_compile_definitions(Sodium::Sodium INTERFACE SODIUM_STATIC)
+  endif()
+  set(Sodium_STATIC ${_sodium_static})
+  if(NOT Sodium_FIND_QUIETLY)
+    message(STATUS "Sodium: ${_sodium_how}, static: ${_sodium_static}")
+  endif()
+endif()
+mark_as_advanced(Sodium_INCLUDE_DIR Sodium_LIBRARY_RELEASE Sodium_LIBRARY_DEBUG)
