@@ -48,7 +48,8 @@ class ZipReader {
   bool CloseEntry();
 
   struct Cursor {
-    static constexpr size_t kWindow = 64 * 1024;
+    // Measured: 64 KiB made the unpacking 1.6x slower under Wine; 1 MiB gained nothing.
+    static constexpr size_t kWindow = 256 * 1024;
     std::unique_ptr<InputFile> file;
     uint64_t position = 0;
     bool fault = false;
