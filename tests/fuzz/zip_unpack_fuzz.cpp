@@ -42,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(p.done >= 1 && p.done <= p.total && p.percent >= 0 && p.percent <= 100);
     return ++events < 64;
   });
-  velmora::UnpackResult r =
-      unit.UnpackBytes(std::string_view(reinterpret_cast<const char*>(data), size), target);
+  // The archive as the install hands it over: a file, outside the private root.
+  static const std::string archive = Root() + "-archive.zip";
+  Require(disk.WriteFileAtomic(archive, std::string_view(reinterpret_cast<const char*>(data), size)));
+  velmora::UnpackResult r = unit.Unpack(archive, target);
 
   for (const auto& item : fs::directory_iterator(Root())) Require(item.path().filename() == "target");
   std::error_code ec;

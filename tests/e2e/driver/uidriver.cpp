@@ -88,6 +88,16 @@ BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
   return TRUE;
 }
 
+struct CountState {
+  int wanted, n = 0;
+};
+
+BOOL CALLBACK CountVisible(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<CountState*>(lp);
+  if (IsWindowVisible(h) && reinterpret_cast<INT_PTR>(GetPropW(h, kDefinitionProperty)) == c->wanted) ++c->n;
+  return TRUE;
+}
+
 BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<FindState*>(lp);
   if (!OfBoundProgram(h)) return TRUE;
@@ -309,16 +319,8 @@ std::string Run(const std::vector<std::string>& f) {
     return "ok";
   }
   if (verb == "count-windows") {  // count-windows <window>: how many of every Velmora
-    struct Count {
-      int wanted, n = 0;
-    } c{AllWindows()[std::max(0, DefinitionIndex(arg(1)))].number};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-          auto* c = reinterpret_cast<Count*>(lp);
-          if (IsWindowVisible(h) && reinterpret_cast<INT_PTR>(GetPropW(h, kDefinitionProperty)) == c->wanted) ++c->n;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&c));
+    CountState c{AllWindows()[std::max(0, DefinitionIndex(arg(1)))].number};
+    EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&c));
     return "ok\t" + std::to_string(c.n);
   }
   if (verb == "minimize" || verb == "iconic") {  // minimize <window> / iconic <window>: "1" or "0"
