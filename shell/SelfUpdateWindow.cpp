@@ -46,8 +46,6 @@ SelfUpdateWindow::SelfUpdateWindow(AppServices& app, std::function<void(bool)> o
   OnTimer(unit::kTimer, [this] {
     if (flow_.Tick()) return;
     SetTimerInterval(unit::kTimer, 0);
-    // The new version takes over: this window goes, and the program with it.
-    if (flow_.startedNewVersion()) PostMessageW(hwnd(), WM_CLOSE, 0, 0);
   });
 }
 
@@ -95,7 +93,11 @@ bool SelfUpdateWindow::Ask(std::string_view question) {
 }
 
 bool SelfUpdateWindow::StartProgram(const std::string& path) {
-  return win32::StartProcess(path, app_.programDir, win32::kAfterUpdateArgument);
+  if (!win32::StartProcess(path, app_.programDir, win32::kAfterUpdateArgument)) return false;
+  // The new version takes over: this window goes, and the program with it. Told
+  // here, not by the timer, which may have stopped while the question was open.
+  PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+  return true;
 }
 
 }  // namespace velmora
