@@ -8,7 +8,7 @@ import os
 from wine import Failure, check, main, wait_until
 
 GAME = "D:\\战舰世界\\WoWS"
-KOREAN = "D:\\게임\\WoWS"
+KOREAN = "D:\\게임\\전함세계"
 NAME_NOT_STORABLE = "游戏目录的名称含有无法保存的字符，请选择路径只含中文或英文的文件夹"
 
 
@@ -18,7 +18,8 @@ def utf16(text):
 
 def browse(ui, folder):
     """浏览 and the folder chosen. Under load Wine's folder browser has been seen
-    to miss a selection by path once: it is cancelled and opened again."""
+    to miss a selection by path once: it is cancelled and opened again. (The
+    driver checks the selected item's name, so the folders' last names differ.)"""
     for attempt in range(3):
         ui.click("main", "按钮6")
         try:
