@@ -51,13 +51,7 @@ namespace {
 // The file a path names, in one spelling: full, long names, "\\?\" off, lower case.
 std::wstring Canonical(std::wstring path) {
   if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
-  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n > 0) {
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    full.resize(n);
-    path = full;
-  }
+  path = FullPath(std::move(path));
   DWORD m = GetLongPathNameW(path.c_str(), nullptr, 0);
   if (m > 0) {
     std::wstring longer(m, L'\0');
@@ -70,6 +64,15 @@ std::wstring Canonical(std::wstring path) {
 }
 
 }  // namespace
+
+std::wstring FullPath(std::wstring path) {
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  return full;
+}
 
 bool ProgramRunsFrom(const std::string& executable) {
   const std::wstring wanted = Canonical(Wide(executable));

@@ -18,6 +18,10 @@ bool OpenWithExplorer(const std::string& address);
 // (its full path, any case); a program of the same name elsewhere is not it.
 bool ProgramRunsFrom(const std::string& executable);
 
+// The full form of a path (GetFullPathNameW): separators unified, "." and ".."
+// and a relative start resolved; the path as given when that fails.
+std::wstring FullPath(std::wstring path);
+
 // The folder of the program's own executable, without a trailing separator.
 std::string ProgramDirectory();
 // The file name of the program's own executable ("velmora.exe").

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cwctype>
 
+#include "platform/win32/Process.h"
 #include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
@@ -11,14 +12,7 @@ namespace {
 // "Local\Velmora-<hash>": the same for every spelling of the folder's path
 // (separators, case, a relative start), another for every other folder.
 std::wstring ClaimName(const std::string& programDir) {
-  std::wstring path = Wide(programDir);
-  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n > 0) {
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    full.resize(n);
-    path = full;
-  }
+  const std::wstring path = FullPath(Wide(programDir));
   uint64_t hash = 1469598103934665603ull;  // FNV-1a
   for (wchar_t c : path) {
     if (c == L'/') c = L'\\';
