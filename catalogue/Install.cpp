@@ -106,11 +106,8 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
   // The unpacking makes a missing target: a game folder that went during the
   // download (uninstalled, a drive taken away) must not come back as a shell.
   if (!IsGameRoot(fs, gameRoot)) {
-    if (!fs.RemoveFile(storedArchive)) log.Write(what + "the archive could not be removed");
     log.Write(what + "the game root went during the download");
-    InstallOutcome gone = Failed(text::kNoGameRootForInstall);
-    gone.status = text::kInstallFailedState;
-    return gone;
+    return {false, text::kNoGameRootForInstall, text::kInstallFailedState, storedArchive};
   }
   ArchiveUnpacker zip(fs);
   // Every path a plug-in uses lies below "\profile\": an archive that would put
@@ -130,10 +127,8 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
   log.Write(what + std::string(ResultName(result)) + " (" +
             std::to_string(fs.FileSize(storedArchive).value_or(0)) + " bytes into " + gameRoot + ")");
   if (result == UnpackResult::Done) return {true, text::kInstallDone, {}, storedArchive};
-  if (!fs.RemoveFile(storedArchive)) log.Write(what + "the archive could not be removed");
-  InstallOutcome failed = Failed(FailureText(result));
-  if (result != UnpackResult::Stopped) failed.status = text::kInstallFailedState;
-  return failed;
+  const std::string_view status = result == UnpackResult::Stopped ? std::string_view() : text::kInstallFailedState;
+  return {false, FailureText(result), status, storedArchive};
 }
 
 void ShowInstallOutcome(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,

@@ -90,7 +90,7 @@ struct InstallOutcome {
   bool installed = false;
   std::string_view message;  // what to tell the user; empty: nothing (cancelled)
   std::string_view status;   // the status label afterwards; empty: as the download left it
-  std::string archive;       // the stored archive, deleted once the user has been told
+  std::string archive;       // the stored archive, deleted once the user has been told (whatever the outcome)
 };
 
 // The whole install of one entry, on the install worker; the outcome is
