@@ -1,5 +1,6 @@
 #include "net/BackgroundDownload.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace velmora {
@@ -11,6 +12,10 @@ struct BackgroundDownload::Run {
   mutable std::mutex mutex;
   TaskState state = TaskState::Running;
   FetchResult result;
+  // Set once the end has been told on the interface thread: until then the
+  // download still counts as running, so a second Start cannot replace the
+  // result the first one's notice is about to take.
+  std::atomic<bool> told{false};
 };
 
 BackgroundDownload::BackgroundDownload(const WinInetApi& api, Worker& worker, UiQueue& ui,
@@ -20,7 +25,7 @@ BackgroundDownload::BackgroundDownload(const WinInetApi& api, Worker& worker, Ui
 BackgroundDownload::~BackgroundDownload() { Stop(); }
 
 bool BackgroundDownload::Start(FetchRequest request, std::function<void()> onEnded) {
-  if (State() == TaskState::Running) return false;
+  if (run_ && !run_->told.load() && State() != TaskState::Stopped) return false;
   auto run = std::make_shared<Run>(api_);
   const bool started = worker_.Submit([run, request = std::move(request), onEnded = std::move(onEnded), &api = api_,
                   clock = clock_, &ui = ui_]() mutable {
@@ -38,11 +43,14 @@ bool BackgroundDownload::Start(FetchRequest request, std::function<void()> onEnd
       run->state = r.outcome == TransferOutcome::Completed ? TaskState::Completed : TaskState::Failed;
       run->result = std::move(r);
     }
-    if (onEnded) {
-      ui.Post([run, onEnded = std::move(onEnded)] {
-        if (run->state != TaskState::Stopped) onEnded();  // state is final: no lock needed here
-      });
+    if (!onEnded) {
+      run->told = true;
+      return;
     }
+    ui.Post([run, onEnded = std::move(onEnded)] {
+      run->told = true;
+      if (run->state != TaskState::Stopped) onEnded();  // state is final: no lock needed here
+    });
   });
   if (started) run_ = run;
   return started;

@@ -26,8 +26,9 @@ class BackgroundDownload {
   BackgroundDownload(const BackgroundDownload&) = delete;
   BackgroundDownload& operator=(const BackgroundDownload&) = delete;
 
-  // Starts a download; false while one runs, or when its worker cannot start. `onEnded` runs on the interface
-  // thread once the download has ended by itself (never after Stop).
+  // Starts a download; false while one runs (until its end has been told), or
+  // when its worker cannot start. `onEnded` runs on the interface thread once
+  // the download has ended by itself (never after Stop).
   bool Start(FetchRequest request, std::function<void()> onEnded = {});
   TaskState State() const;
   uint64_t Received() const;
