@@ -8,23 +8,9 @@
 
 #include "app/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
+#include "ui/MainWindowTexts.h"
 
 namespace velmora {
-
-namespace text {
-inline constexpr std::string_view kAskForGameRoot = "没有找到游戏安装路径，请选择游戏根目录";
-// The folder browser's prompt for "浏览" once a game root is set: nothing is missing then.
-inline constexpr std::string_view kChooseGameRoot = "请选择游戏根目录";
-inline constexpr std::string_view kGameRootWrong = "指定的游戏目录不正确";
-inline constexpr std::string_view kGameRootSet = "游戏目录设置完成！";
-inline constexpr std::string_view kGameRootNotSaved = "无法保存游戏目录，请检查程序目录是否可写";
-// config.ini in the code page cannot spell the folder's name (Korean, an emoji on a
-// system without GB18030): the folder is fine, its name is not storable.
-inline constexpr std::string_view kGameRootNameNotStorable =
-    "游戏目录的名称含有无法保存的字符，请选择路径只含中文或英文的文件夹";
-inline constexpr std::string_view kNoGameRootForStart = "请先设置游戏目录，再启动游戏";
-inline constexpr std::string_view kGameStartFailed = "游戏启动失败，请检查游戏目录";
-}  // namespace text
 
 inline constexpr std::string_view kGameExecutable = "\\WorldOfWarships.exe";
 

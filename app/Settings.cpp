@@ -4,9 +4,9 @@
 #include <array>
 #include <vector>
 
-#include "forms/Text.h"
-#include "platform/AsciiCase.h"
 #include "platform/Encoding.h"
+#include "text/AsciiCase.h"
+#include "text/Text.h"
 
 namespace velmora {
 namespace {

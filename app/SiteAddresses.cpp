@@ -1,7 +1,7 @@
 #include "app/SiteAddresses.h"
 
 #include "BuildConfig.h"
-#include "platform/AsciiCase.h"
+#include "text/AsciiCase.h"
 
 namespace velmora {
 

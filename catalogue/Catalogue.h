@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/PluginPageTexts.h"
+
 namespace velmora {
 
 // In the order of the main window's page buttons; the value is the list page's
@@ -63,10 +65,5 @@ ArchiveNames ArchiveNamesOf(const CatalogueEntry& entry);
 // "http://host[:port]/thread-N-1-1.html" on the forum host of the build (":80" left out).
 std::string ForumThreadAddress(const CatalogueEntry& entry);
 std::string ForumThreadPath(uint32_t thread);  // "/thread-N-1-1.html"
-
-namespace text {
-inline constexpr std::string_view kInstallCaption = "安装";
-inline constexpr std::string_view kInstalledCaption = "已安装";
-}  // namespace text
 
 }  // namespace velmora

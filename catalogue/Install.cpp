@@ -63,13 +63,13 @@ InstallOutcome Failed(std::string_view why) {
 
 std::string_view StateText(DownloadState state) {
   switch (state) {
-    case DownloadState::Connecting: return "正在连接Internet";
-    case DownloadState::Connected: return "Internet连接已建立";
-    case DownloadState::RangeHonoured: return "服务器支持网络续传";
-    case DownloadState::RangeIgnored: return "服务器不支持网络续传";
-    case DownloadState::Reading: return "开始下载";
-    case DownloadState::Finished: return "下载完毕";
-    case DownloadState::Cancelled: return "已取消下载";
+    case DownloadState::Connecting: return text::kConnecting;
+    case DownloadState::Connected: return text::kConnected;
+    case DownloadState::RangeHonoured: return text::kRangeHonoured;
+    case DownloadState::RangeIgnored: return text::kRangeIgnored;
+    case DownloadState::Reading: return text::kReading;
+    case DownloadState::Finished: return text::kFinished;
+    case DownloadState::Cancelled: return text::kCancelled;
   }
   return {};
 }

@@ -1,6 +1,6 @@
 #include "catalogue/InstalledState.h"
 
-#include "platform/WindowsNames.h"
+#include "text/WindowsNames.h"
 
 #include "app/Settings.h"
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "app/Messages.h"
+#include "ui/MainWindowTexts.h"
 
 namespace velmora {
 

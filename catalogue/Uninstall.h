@@ -9,15 +9,9 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/FileSystem.h"
+#include "ui/PluginPageTexts.h"
 
 namespace velmora {
-
-namespace text {
-// Something of the plug-in is still there after the removal: most often a file the
-// running game holds open.
-inline constexpr std::string_view kUninstallIncomplete =
-    "部分插件文件无法删除，游戏可能正在运行，请先关闭游戏再卸载插件";
-}  // namespace text
 
 enum class UninstallOutcome {
   NotInstalled,   // probe path missing: its not-installed text, nothing deleted

@@ -1,29 +1,32 @@
 # Fails when a source includes a folder of a higher layer. Layers, lowest first:
-#   forms/                      includes nothing of ours
-#   platform/                   forms/
-#   app/ net/ zip/ image/       platform/ (and forms/)
+#   text/                       includes nothing of ours
+#   platform/                   text/
+#   ui/                         text/ platform/
+#   app/ net/ zip/ image/       text/ platform/ ui/
 #   catalogue/ update/ skin/    may add app/ net/ zip/ image/
 #   shell/                      anything; included by nobody
-# A folder may include itself; folders of one layer do not include each other,
-# so there are no cycles. Tests and benchmarks may include anything but shell/.
+# A folder may include itself (its win32/ half included); folders of one layer
+# do not include each other, so there are no cycles. Tests and benchmarks may
+# include anything but shell/.
 # Run as: cmake -DSOURCE_DIR=<src> [-DSTAMP=<file>] -P CheckLayers.cmake
 cmake_policy(SET CMP0057 NEW)
-set(_lower_forms "")
-set(_lower_platform forms)
-set(_lower_app forms platform)
-set(_lower_net forms platform)
-set(_lower_zip forms platform)
-set(_lower_image forms platform)
-set(_lower_catalogue forms platform app net zip image)
-set(_lower_update forms platform app net zip image)
-set(_lower_skin forms platform app net zip image)
-set(_ours forms platform app net zip image catalogue update skin shell)
+set(_lower_text "")
+set(_lower_platform text)
+set(_lower_ui text platform)
+set(_lower_app text platform ui)
+set(_lower_net text platform ui)
+set(_lower_zip text platform ui)
+set(_lower_image text platform ui)
+set(_lower_catalogue text platform ui app net zip image)
+set(_lower_update text platform ui app net zip image)
+set(_lower_skin text platform ui app net zip image)
+set(_ours text platform ui app net zip image catalogue update skin shell)
 
 set(_faults "")
-foreach(folder forms platform app net zip image catalogue update skin tests bench)
+foreach(folder text platform ui app net zip image catalogue update skin tests bench)
   file(GLOB_RECURSE _files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
   if(folder STREQUAL "tests" OR folder STREQUAL "bench")
-    set(_allowed forms platform app net zip image catalogue update skin)
+    set(_allowed text platform ui app net zip image catalogue update skin)
   else()
     set(_allowed ${folder} ${_lower_${folder}})
   endif()
@@ -37,7 +40,7 @@ foreach(folder forms platform app net zip image catalogue update skin tests benc
           file(RELATIVE_PATH rel ${SOURCE_DIR} ${f})
           string(APPEND _faults "  ${rel} includes ${inc}\n")
         endif()
-      elseif(folder STREQUAL "forms" AND inc MATCHES "^(BuildConfig|VersionInfo)\\.h$")
+      elseif(folder MATCHES "^(text|platform)$" AND inc MATCHES "^(BuildConfig|VersionInfo)\\.h$")
         file(RELATIVE_PATH rel ${SOURCE_DIR} ${f})
         string(APPEND _faults "  ${rel} includes ${inc}\n")
       endif()

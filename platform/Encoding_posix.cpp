@@ -3,8 +3,8 @@
 
 #include <cerrno>
 
-#include "forms/Text.h"
 #include "platform/Encoding.h"
+#include "text/Text.h"
 
 namespace velmora {
 namespace {

@@ -2,14 +2,15 @@
 
 #include <commctrl.h>
 
-#include "app/UnitNames.h"
-#include "app/WindowDefs.h"
 #include "catalogue/InstalledState.h"
 #include "platform/win32/PictureBitmap.h"
 #include "platform/win32/WinText.h"
 #include "shell/AppServices.h"
-#include "shell/PluginPage.h"
 #include "shell/Pictures.h"
+#include "shell/PluginPage.h"
+#include "ui/ListPageTexts.h"
+#include "ui/UnitNames.h"
+#include "ui/WindowDefs.h"
 
 namespace velmora {
 namespace {
@@ -48,7 +49,8 @@ void ListPage::AddRows() {
     // Row buttons are the page's children above the list, so they take the
     // focus in the tab order and their clicks reach the page; PlaceRowButtons
     // keeps them on their rows as the list scrolls.
-    HWND b = CreateWindowExW(0, L"BUTTON", L"详细", WS_CHILD | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0, 0, hwnd(),
+    HWND b = CreateWindowExW(0, L"BUTTON", Wide(text::kRowNotInstalled).c_str(),
+                             WS_CHILD | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0, 0, hwnd(),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstRowButtonId + r)),
                              GetModuleHandleW(nullptr), nullptr);
     SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -93,7 +95,7 @@ void ListPage::RefreshRows() {
     RowButton& b = rowButtons_[r];
     b.installed = IsInstalled(app_.fs, app_.programDir, entries[r]);
     // The face's word, for assistive tools and the UI driver; the face itself is a picture.
-    SetWindowTextW(b.hwnd, b.installed ? L"已安装" : L"详细");
+    SetWindowTextW(b.hwnd, Wide(b.installed ? text::kRowInstalled : text::kRowNotInstalled).c_str());
     InvalidateRect(b.hwnd, nullptr, FALSE);
   }
 }

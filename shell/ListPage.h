@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "catalogue/Catalogue.h"
-#include "platform/win32/Form.h"
 #include "platform/win32/WinHandle.h"
+#include "ui/win32/Form.h"
 
 namespace velmora {
 

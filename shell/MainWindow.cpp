@@ -2,8 +2,6 @@
 
 #include "BuildConfig.h"
 #include "app/SiteAddresses.h"
-#include "app/UnitNames.h"
-#include "app/WindowDefs.h"
 #include "catalogue/Install.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/win32/FolderBrowser.h"
@@ -12,6 +10,8 @@
 #include "shell/AppServices.h"
 #include "shell/ListPage.h"
 #include "shell/PluginPage.h"
+#include "ui/UnitNames.h"
+#include "ui/WindowDefs.h"
 #include "update/VersionCheck.h"
 
 namespace velmora {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/GameRoot.h"
-#include "platform/win32/Form.h"
 #include "platform/win32/WebBrowser.h"
 #include "shell/SelfUpdateWindow.h"
+#include "ui/win32/Form.h"
 #include "update/VersionCheck.h"
 
 namespace velmora {

@@ -5,16 +5,16 @@
 #include <algorithm>
 
 #include "app/GameRoot.h"
-#include "app/UnitNames.h"
-#include "app/WindowDefs.h"
 #include "catalogue/InstalledState.h"
 #include "catalogue/Uninstall.h"
 #include "platform/win32/MessageBox.h"
+#include "platform/win32/PictureBitmap.h"
 #include "platform/win32/Process.h"
 #include "platform/win32/WinText.h"
-#include "platform/win32/PictureBitmap.h"
 #include "shell/AppServices.h"
 #include "shell/Pictures.h"
+#include "ui/UnitNames.h"
+#include "ui/WindowDefs.h"
 
 namespace velmora {
 namespace unit = units::plugin_page;

@@ -8,7 +8,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/Install.h"
-#include "platform/win32/Form.h"
+#include "ui/win32/Form.h"
 
 namespace velmora {
 

@@ -3,13 +3,13 @@
 #include <commctrl.h>
 
 #include "BuildConfig.h"
-#include "app/UnitNames.h"
-#include "app/WindowDefs.h"
 #include "catalogue/PluginPageView.h"
 #include "platform/win32/MessageBox.h"
 #include "platform/win32/Process.h"
 #include "platform/win32/ProgramFolderClaim.h"
 #include "shell/AppServices.h"
+#include "ui/UnitNames.h"
+#include "ui/WindowDefs.h"
 
 namespace velmora {
 namespace unit = units::update_window;

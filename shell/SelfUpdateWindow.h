@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/win32/Form.h"
+#include "ui/win32/Form.h"
 #include "update/UpdateFlow.h"
 
 namespace velmora {

@@ -13,7 +13,8 @@
 #include "shell/AppServices.h"
 #include "shell/MainWindow.h"
 #if VELMORA_CARRIES_SKIN
-#include "shell/CarriedSkin.h"
+#include "skin/win32/CarriedSkin.h"
+#include "ui/MainWindowTexts.h"
 #endif
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
@@ -56,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     // 4. The start-up window, the main window.
     MainWindow main(app);
     if (!main.Create()) {
-      MessageBoxW(nullptr, L"载入启动窗口失败", L"Velmora", MB_OK | MB_ICONERROR);
+      MessageBoxW(nullptr, Wide(text::kStartWindowFailed).c_str(), L"Velmora", MB_OK | MB_ICONERROR);
       return 1;
     }
     app.log.Write("start: main window created");

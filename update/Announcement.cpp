@@ -1,6 +1,6 @@
 #include "update/Announcement.h"
 
-#include "forms/Text.h"
+#include "text/Text.h"
 
 #include <array>
 #include <cstdint>

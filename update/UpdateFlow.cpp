@@ -7,15 +7,15 @@
 namespace velmora {
 
 std::string UpdateKilobyteText(uint64_t bytes) {
-  return "下载进度：" + KilobyteFigure(static_cast<double>(bytes)) + " KB/S";
+  return std::string(text::kRatePrefix) + KilobyteFigure(static_cast<double>(bytes)) + std::string(text::kRateUnit);
 }
 
 std::string UpdatePercentText(int percent) {
-  return "已完成：" + std::to_string(percent) + "%  ";
+  return std::string(text::kSharePrefix) + std::to_string(percent) + std::string(text::kShareSuffix);
 }
 
 std::string CurrentVersionText(std::string_view running) {
-  return "当前版本：" + std::string(running);
+  return std::string(text::kVersionPrefix) + std::string(running);
 }
 
 UpdateFlow::UpdateFlow(BackgroundDownload& task, FileSystem& fs, UpdateSettings settings,

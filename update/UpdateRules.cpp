@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "platform/AsciiCase.h"
-#include "platform/WindowsNames.h"
+#include "text/AsciiCase.h"
+#include "text/WindowsNames.h"
 #include "update/Version.h"
 
 namespace velmora {

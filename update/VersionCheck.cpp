@@ -1,6 +1,6 @@
 #include "update/VersionCheck.h"
 
-#include "forms/Text.h"
+#include "text/Text.h"
 
 #include "app/SiteAddresses.h"
 

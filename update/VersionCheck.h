@@ -7,16 +7,11 @@
 #include <string_view>
 
 #include "net/HttpFetch.h"
+#include "ui/MainWindowTexts.h"
 #include "update/Announcement.h"
 #include "update/Version.h"
 
 namespace velmora {
-
-namespace text {
-inline constexpr std::string_view kCheckConnectFailed = "连接服务器失败!请稍后重试。";
-inline constexpr std::string_view kCheckOutOfService = "该版本已经停止使用,感谢您的支持！";
-inline constexpr std::string_view kCheckUpdateOffer = "检测到版本已更新,是否升级到最新版本？";
-}  // namespace text
 
 // The fetch of the announcement page on the maker's web site: short waits, and a
 // size no article comes near, so a silent or endless server ends in "nothing".

@@ -6,12 +6,12 @@
 #include <set>
 #include <vector>
 
-#include "platform/AsciiCase.h"
+#include "text/AsciiCase.h"
 #include "zip/EntryName.h"
 #include "zip/FolderLock.h"
 #include "zip/Journal.h"
-#include "zip/ZipReader.h"
 #include "zip/Staging.h"
+#include "zip/ZipReader.h"
 
 namespace velmora {
 namespace {

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/AsciiCase.h"
-#include "forms/Text.h"
 #include "platform/Encoding.h"
-#include "platform/WindowsNames.h"
+#include "text/AsciiCase.h"
+#include "text/Text.h"
+#include "text/WindowsNames.h"
 
 namespace velmora {
 namespace {

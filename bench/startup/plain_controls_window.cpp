@@ -6,8 +6,8 @@
 
 #include <commctrl.h>
 
-#include "app/WindowDefs.h"
 #include "platform/win32/WinText.h"
+#include "ui/WindowDefs.h"
 
 namespace {
 

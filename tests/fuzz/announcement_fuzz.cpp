@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "forms/Text.h"
 #include "platform/Encoding.h"
+#include "text/Text.h"
 #include "update/Announcement.h"
 #include "update/UpdateRules.h"
 #include "update/VersionCheck.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/PeImage.h"
+#include "skin/PeImage.h"
 
 namespace {
 

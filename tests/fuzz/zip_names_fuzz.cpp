@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "forms/Text.h"
 #include "platform/Encoding.h"
+#include "text/Text.h"
 #include "zip/EntryName.h"
 
 namespace {

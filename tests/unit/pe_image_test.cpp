@@ -4,7 +4,7 @@
 #include <map>
 #include <random>
 
-#include "platform/PeImage.h"
+#include "skin/PeImage.h"
 #include "support/PeWriter.h"
 
 namespace velmora {

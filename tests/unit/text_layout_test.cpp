@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/WindowDefs.h"
-#include "forms/TextLayout.h"
+#include "ui/TextLayout.h"
+#include "ui/WindowDefs.h"
 
 namespace velmora {
 namespace {

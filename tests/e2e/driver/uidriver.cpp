@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/WindowDefs.h"
-#include "forms/FormDef.h"
-#include "forms/TextLayout.h"
 #include "platform/win32/WinText.h"
+#include "ui/FormDef.h"
+#include "ui/TextLayout.h"
+#include "ui/WindowDefs.h"
 
 using namespace velmora;
 

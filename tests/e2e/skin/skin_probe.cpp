@@ -12,9 +12,9 @@
 
 #include "generated_exports.h"
 #include "platform/FileSystem.h"
-#include "platform/PeImage.h"
-#include "platform/win32/MemoryLibrary.h"
 #include "platform/win32/Process.h"
+#include "skin/PeImage.h"
+#include "skin/win32/MemoryLibrary.h"
 
 namespace {
 

@@ -1,3 +1,3 @@
 // Must not build: a unit is named only through CheckedUnit.
-#include "app/UnitNames.h"
+#include "ui/UnitNames.h"
 constexpr velmora::UnitName kBare("按钮6");

@@ -3,8 +3,8 @@
 // directory inside a section; what the directories point at is checked here.
 #include <charconv>
 
-#include "platform/PeBytes.h"
-#include "platform/PeImage.h"
+#include "skin/PeBytes.h"
+#include "skin/PeImage.h"
 
 namespace velmora::pe {
 namespace {

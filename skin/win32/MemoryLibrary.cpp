@@ -2,7 +2,7 @@
 // the pages, lay the image out, relocate, read the exports and TLS callbacks,
 // bind the imports, protect, register the exception table, attach. A failed
 // step leaves nothing: the members release what the earlier steps took.
-#include "platform/win32/MemoryLibrary.h"
+#include "skin/win32/MemoryLibrary.h"
 
 namespace velmora::win32 {
 namespace {

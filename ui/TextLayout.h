@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "forms/FormDef.h"
+#include "ui/FormDef.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 // bytes: a DLL file validated into a description, its sections laid out in an
 // image, base relocations, imports bound through a resolver, exports looked up,
 // TLS callbacks, the exception table and the rights of each page. Portable, so
-// it is unit-tested and fuzzed natively; platform/win32/MemoryLibrary maps it.
+// it is unit-tested and fuzzed natively; skin/win32/MemoryLibrary maps it.
 //
 // `file` is the DLL as stored; `image` is its laid-out copy of SizeOfImage bytes
 // (relative address = index). Every offset read from either is checked first.

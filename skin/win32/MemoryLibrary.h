@@ -1,6 +1,6 @@
 // Maps a DLL held in memory into the process and runs it as the system loader
 // would, with no file: MemoryLibrary::Load, GetProc, and the unload when the
-// object goes. The format work is platform/PeImage; this is the Windows half:
+// object goes. The format work is skin/PeImage; this is the Windows half:
 // pages, protections, the exception table and the calls into the image.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/PeImage.h"
+#include "skin/PeImage.h"
 
 namespace velmora::win32 {
 

@@ -1,9 +1,9 @@
-#include "app/WindowDefs.h"
+#include "ui/WindowDefs.h"
 
 #include <array>
 
 #include "BuildConfig.h"
-#include "app/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 namespace velmora {
 namespace {

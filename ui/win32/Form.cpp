@@ -1,4 +1,4 @@
-#include "platform/win32/Form.h"
+#include "ui/win32/Form.h"
 
 #include <exception>
 

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "forms/FormDef.h"
+#include "ui/FormDef.h"
 
 namespace velmora {
 

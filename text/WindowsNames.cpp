@@ -1,8 +1,8 @@
-#include "platform/WindowsNames.h"
+#include "text/WindowsNames.h"
 
 #include <array>
 
-#include "platform/AsciiCase.h"
+#include "text/AsciiCase.h"
 
 namespace velmora {
 

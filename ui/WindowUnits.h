@@ -1,10 +1,10 @@
 // The units of the program's windows, as data: kind, name, place, size, flags
 // and text of each. In a header so that the names the shell uses can be checked
-// against them when the program is compiled (app/UnitNames.h).
+// against them when the program is compiled (ui/UnitNames.h).
 #pragma once
 
 #include "BuildConfig.h"
-#include "forms/FormDef.h"
+#include "ui/FormDef.h"
 
 namespace velmora::window_units {
 namespace detail {

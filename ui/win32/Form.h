@@ -1,6 +1,6 @@
 // The form engine: realises a WindowDef (window + units) as Win32 windows and
 // dispatches unit events to handlers bound by unit name. One engine for all
-// windows; the windows themselves are data (forms/FormDef.h).
+// windows; the windows themselves are data (ui/FormDef.h).
 #pragma once
 
 #include <windows.h>
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "forms/FormDef.h"
-#include "forms/TextLayout.h"
 #include "platform/win32/WinHandle.h"
+#include "ui/FormDef.h"
+#include "ui/TextLayout.h"
 
 namespace velmora::win32 {
 

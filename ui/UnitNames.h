@@ -1,9 +1,9 @@
 // The units the program's code touches, named by what they do. Each is checked
 // against its window's unit table when the program is compiled
-// (forms/FormDef.h, CheckedUnit): a misspelled or missing unit does not build.
+// (ui/FormDef.h, CheckedUnit): a misspelled or missing unit does not build.
 #pragma once
 
-#include "app/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 namespace velmora::units {
 

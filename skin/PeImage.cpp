@@ -1,11 +1,11 @@
 // Headers, sections and page rights of a PE image. The directories' contents
 // (relocations, imports, exports, TLS, exception table) are in PeDirectories.cpp.
-#include "platform/PeImage.h"
+#include "skin/PeImage.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/PeBytes.h"
+#include "skin/PeBytes.h"
 
 namespace velmora::pe {
 namespace {

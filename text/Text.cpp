@@ -1,4 +1,4 @@
-#include "forms/Text.h"
+#include "text/Text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "forms/TextLayout.h"
+#include "ui/TextLayout.h"
 
-#include "forms/Text.h"
+#include "text/Text.h"
 
 #include <algorithm>
 
