@@ -21,7 +21,6 @@ enum class UnitKind {
   PictureButton,
   HtmlBrowser,
   Timer,    // non-visual
-  ZipUnit,  // non-visual
 };
 
 // Unit flags: bit 0 visible, bit 1 disabled, bit 2 can take the keyboard focus.

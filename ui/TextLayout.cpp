@@ -14,7 +14,7 @@ bool Overlaps(const Box& a, const Box& b) {
 }
 
 bool HasWindow(const UnitDef& u) {
-  return u.kind != UnitKind::Timer && u.kind != UnitKind::ZipUnit && (u.flags & kVisible);
+  return u.kind != UnitKind::Timer && (u.flags & kVisible);
 }
 
 bool IsWide(char32_t c) {

@@ -11,10 +11,21 @@ namespace {
 using namespace window_units;
 
 constexpr std::string_view kListNames[5] = {"list:mz", "list:kjs", "list:tb", "list:pd", "list:qt"};
-constexpr std::string_view kPluginNames[kPluginPageCount] = {
-    "plugin:0",  "plugin:1",  "plugin:2",  "plugin:3",  "plugin:4",  "plugin:5",  "plugin:6",
-    "plugin:7",  "plugin:8",  "plugin:9",  "plugin:10", "plugin:11", "plugin:12", "plugin:13",
-    "plugin:14", "plugin:15", "plugin:16", "plugin:17", "plugin:18", "plugin:19", "plugin:20"};
+// "plugin:0" .. "plugin:20": the pages' stable names, made here once.
+struct PluginName {
+  char chars[10] = {};
+  std::size_t size = 0;
+};
+constexpr std::array<PluginName, kPluginPageCount> kPluginNames = [] {
+  std::array<PluginName, kPluginPageCount> names{};
+  for (int i = 0; i < kPluginPageCount; ++i) {
+    PluginName& n = names[i];
+    for (char c : std::string_view("plugin:")) n.chars[n.size++] = c;
+    if (i >= 10) n.chars[n.size++] = static_cast<char>('0' + i / 10);
+    n.chars[n.size++] = static_cast<char>('0' + i % 10);
+  }
+  return names;
+}();
 
 constexpr std::array<WindowDef, kWindowCount> MakeWindows() {
   std::array<WindowDef, kWindowCount> w{};
@@ -24,7 +35,7 @@ constexpr std::array<WindowDef, kWindowCount> MakeWindows() {
     w[2 + c] = {3 + c, kListNames[c], "", 640, 475, false, kListUnits[c]};
   }
   for (int i = 0; i < kPluginPageCount; ++i) {
-    w[7 + i] = {8 + i, kPluginNames[i], "下载", 411, 368, true, kPluginUnits};
+    w[7 + i] = {8 + i, {kPluginNames[i].chars, kPluginNames[i].size}, "下载", 411, 368, true, kPluginUnits};
   }
   w[28] = {29, "update", "", 407, 337, true, kUpdateUnits};
   return w;

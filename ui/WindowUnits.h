@@ -24,12 +24,8 @@ inline constexpr UnitDef kMainUnits[] = {
     {K::Button, "按钮7", 672, 488, 72, 39, V | F, "启动"},
     {K::Label, "标签1", 187, 509, 56, 23, V, "游戏路径："},
     {K::EditBox, "编辑框1", 252, 509, 324, 23, V | D | F, ""},
+    // Never shown: it holds the version for the scripts that read it.
     {K::Label, "标签11", 584, 400, 104, 48, kNone, config::kProgramVersion},
-    {K::Label, "标签8", 408, 456, 104, 32, kNone, ""},
-    {K::Label, "标签9", 248, 432, 120, 40, kNone, ""},
-    {K::Label, "标签10", 160, 456, 56, 24, kNone, ""},
-    {K::ProgressBar, "进度条1", 552, 472, 72, 16, kNone, ""},
-    {K::ZipUnit, "ZIP压缩1", 656, 464, 0, 0, kNone, ""},
 };
 
 inline constexpr UnitDef kNewsUnits[] = {
@@ -54,13 +50,6 @@ inline constexpr UnitDef kPluginUnits[] = {
     {K::Label, "标签6", 196, 290, 40, 8, V, "k/S"},
     {K::Button, "按钮1", 78, 310, 112, 24, V | F, "安装"},
     {K::Button, "按钮2", 214, 310, 112, 24, V | F, "卸载"},
-    {K::ProgressBar, "进度条2", 366, 294, 40, 16, kNone, ""},
-    {K::EditBox, "编辑框1", 6, 326, 16, 16, kNone, ""},
-    {K::ZipUnit, "ZIP压缩1", 0, 0, 0, 0, kNone, ""},
-    // Below the window's lower edge: they exist and are never seen.
-    {K::Label, "标签1", 134, 414, 72, 24, V, ""},
-    {K::Label, "标签3", 222, 414, 72, 24, V, ""},
-    {K::Label, "标签5", 302, 422, 72, 16, V, ""},
 };
 
 inline constexpr UnitDef kUpdateUnits[] = {
@@ -68,15 +57,12 @@ inline constexpr UnitDef kUpdateUnits[] = {
     // Read-only rather than disabled: a disabled box greys the notes and cannot
     // be scrolled past its first lines.
     {K::EditBox, "编辑框3", 8, 16, 368, 176, V | kReadOnly, "", "分组框1"},
-    {K::Label, "标签1", 148, 16, 118, 32, V, "当前版本：1.0"},
+    {K::Label, "标签1", 148, 16, 118, 32, V, ""},  // the running version, set by the window,
     {K::TransparentLabel, "透明标签5", 24, 16, 104, 32, V, ""},
     {K::ProgressBar, "进度条1", 138, 272, 160, 24, V, ""},
     {K::TransparentLabel, "透明标签1", 13, 272, 107, 24, V, ""},
     {K::TransparentLabel, "透明标签4", 315, 272, 79, 24, V, ""},
-    {K::EditBox, "编辑框1", 392, 248, 152, 32, kNone, ""},
-    {K::EditBox, "编辑框2", 392, 192, 72, 24, kNone, ""},
     {K::Timer, "时钟1", 0, 0, 0, 0, kNone, ""},
-    {K::ZipUnit, "ZIP压缩1", 0, 0, 0, 0, kNone, ""},
 };
 
 }  // namespace velmora::window_units

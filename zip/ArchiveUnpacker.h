@@ -1,5 +1,4 @@
-// What the zip unit ZIP压缩1 of a plug-in page does: unpacks an archive into a
-// folder. (The window definitions know ZIP压缩1 as a unit kind; this is its engine.)
+// Unpacks a plug-in's archive into the game folder.
 //
 // All or nothing: every entry is checked before anything is written, the data is
 // staged in a folder below the target (same volume, so placing is a rename) and

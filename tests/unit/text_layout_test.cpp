@@ -79,12 +79,9 @@ TEST(TextLayout, EveryShownUnitLiesInsideItsWindowAndParent) {
         EXPECT_LE(u.y + u.height, p->height) << u.name;
       }
       if ((u.flags & kVisible) && w.name.starts_with("plugin:")) {
-        EXPECT_TRUE(boxes[i].bottom <= w.height || boxes[i].top >= w.height) << w.name << ": " << u.name << " cut";
+        EXPECT_LE(boxes[i].bottom, w.height) << w.name << ": " << u.name << " cut";
       }
     }
-  }
-  for (std::string_view n : {"标签1", "标签3", "标签5"}) {
-    EXPECT_GE(FindUnit(PluginPageDef(0), n)->y, PluginPageDef(0).height) << n << " lies below the lower edge";
   }
 }
 

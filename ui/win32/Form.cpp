@@ -184,7 +184,6 @@ HWND Form::CreateUnitWindow(const UnitDef& unit, int id, const RECT& r) {
       style |= WS_CLIPCHILDREN;
       break;
     case UnitKind::Timer:
-    case UnitKind::ZipUnit:
       return nullptr;  // non-visual
   }
   if (unit.flags & kVisible) style |= WS_VISIBLE;
