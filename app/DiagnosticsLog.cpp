@@ -88,7 +88,8 @@ void DiagnosticsLog::DropOldestHalf() {
     lineStart = from == 0 ? std::string::npos : bytes.rfind('\n', from - 1);
   }
   lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
-  fs_.WriteFileAtomic(path_, std::string_view(bytes).substr(lineStart));
+  // A log that cannot be written has nowhere to say so; the program goes on.
+  (void)fs_.WriteFileAtomic(path_, std::string_view(bytes).substr(lineStart));
 }
 
 }  // namespace velmora

@@ -132,7 +132,7 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
 }
 
 void ShowInstallOutcome(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,
-                        InstallView* progress) {
+                        InstallView* progress, EventLog& log) {
   if (progress && outcome.installed) {
     progress->ShowProgress(100);
     progress->ShowStatus(StateText(DownloadState::Finished));
@@ -140,9 +140,9 @@ void ShowInstallOutcome(FileSystem& fs, const InstallOutcome& outcome, PluginPag
   if (progress && !outcome.status.empty()) progress->ShowStatus(outcome.status);
   if (outcome.installed && page) page->SetInstallCaption(text::kInstalledCaption);
   if (!outcome.message.empty() && page) page->ShowMessage(outcome.message);
-  // Deleted after the message, as the maker's tool did; one that stays is
-  // replaced by the next download of its entry.
-  if (!outcome.archive.empty()) fs.RemoveFile(outcome.archive);
+  // Deleted after the message, as the maker's tool did; one that will not go
+  // is replaced by the next download of its entry, so a failure is only logged.
+  if (!outcome.archive.empty() && !fs.RemoveFile(outcome.archive)) log.Write("install: " + outcome.archive + " stays");
 }
 
 RecoveryResult RecoverInterruptedInstall(FileSystem& fs, const std::string& programDir,

@@ -69,7 +69,7 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
 // sees it afterwards (caption, progress, status) and the message, when the
 // page is still there; then the stored archive goes.
 void ShowInstallOutcome(FileSystem& fs, const InstallOutcome& outcome, PluginPageView* page,
-                        InstallView* progress);
+                        InstallView* progress, EventLog& log = NoLog());
 
 // Undoes, in the stored game root, an install that a crash cut short (a commit
 // half done leaves a half-replaced plug-in that the game would load). Runs as

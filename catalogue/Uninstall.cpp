@@ -14,11 +14,11 @@ bool Remove(FileSystem& fs, const GamePath& target) {
     case PathKind::Missing:
       return true;  // never installed, or already gone
     case PathKind::Folder:
-      fs.DeleteTree(target.path);
+      (void)fs.DeleteTree(target.path);  // judged below, by what is left
       break;
     case PathKind::File:
     case PathKind::Link:  // the link itself, never what it points to
-      fs.RemoveFile(target.path);
+      (void)fs.RemoveFile(target.path);
       break;
   }
   // A partly deleted folder reports failure but may still be there, and the other

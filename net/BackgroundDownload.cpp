@@ -32,8 +32,9 @@ bool BackgroundDownload::Start(FetchRequest request, std::function<void()> onEnd
     FetchResult r;
     try {
       r = HttpFetch(api, request, run->counters, run->handles, clock);
-    } catch (...) {
-      // Out of memory: a failed download, which the window's log line names.
+    } catch (const std::exception&) {
+      // Out of memory: a failed download, which the window's log line names
+      // (LastFailure). Anything else is the worker's to report.
       r.outcome = TransferOutcome::WriteFailed;
     }
     run->handles.CloseAll();

@@ -72,7 +72,8 @@ TransferOutcome HttpDownloader::Download(const std::string& object, bool resume,
     // The held bytes cannot be continued (the server refused the range, as it does
     // for a file that is already complete, or the file changed on the server):
     // drop them and ask once for the whole file, in the same press.
-    fs_.RemoveFile(tempFile_);
+    // Failing to remove it is harmless: the new attempt opens it anew, empty.
+    (void)fs_.RemoveFile(tempFile_);
     totalSizeText_.clear();
     step = LoggedAttempt(t, 0);
     if (step == Step::AskAgainFromStart) step = Fail(TransferOutcome::ErrorStatus);

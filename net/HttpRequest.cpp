@@ -41,22 +41,17 @@ std::string QueryHeader(const WinInetApi& api, wi::HINTERNET request, std::strin
 
 wi::HINTERNET TransferHandles::Hold(wi::HINTERNET h) {
   if (h == nullptr) return nullptr;
+  InternetHandle held(api_, h);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (cancelled_) {
-    api_.InternetCloseHandle(h);
-    return nullptr;
-  }
-  open_.push_back(h);
+  if (cancelled_) return nullptr;  // closed as `held` goes
+  open_.push_back(std::move(held));
   return h;
 }
 
 void TransferHandles::Cancel() {
   std::lock_guard<std::mutex> lock(mutex_);
   cancelled_ = true;
-  while (!open_.empty()) {
-    api_.InternetCloseHandle(open_.back());
-    open_.pop_back();
-  }
+  while (!open_.empty()) open_.pop_back();
 }
 
 bool TransferHandles::Cancelled() const {
@@ -66,10 +61,7 @@ bool TransferHandles::Cancelled() const {
 
 void TransferHandles::CloseAll() {
   std::lock_guard<std::mutex> lock(mutex_);
-  while (!open_.empty()) {
-    api_.InternetCloseHandle(open_.back());
-    open_.pop_back();
-  }
+  while (!open_.empty()) open_.pop_back();  // newest first: a request before its connection
 }
 
 std::optional<uint64_t> ParseLength(std::string_view text) {

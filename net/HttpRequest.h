@@ -36,7 +36,7 @@ class TransferHandles {
  private:
   const WinInetApi& api_;
   mutable std::mutex mutex_;
-  std::vector<wininet::HINTERNET> open_;  // in the order opened; closed newest first
+  std::vector<InternetHandle> open_;  // in the order opened; closed newest first
   bool cancelled_ = false;
 };
 

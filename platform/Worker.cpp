@@ -19,7 +19,7 @@ void RunReported(const std::function<void()>& call, std::string_view what, const
   if (!report) return;
   try {
     report(std::string(what) + " ended by an exception: " + why);
-  } catch (...) {
+  } catch (const std::exception&) {
     // The log itself failed (out of memory): nothing is left to tell it to.
   }
 }

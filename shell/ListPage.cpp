@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "catalogue/InstalledState.h"
+#include "platform/win32/CallbackGuard.h"
 #include "platform/win32/PictureBitmap.h"
 #include "platform/win32/WinText.h"
 #include "shell/AppServices.h"
@@ -196,25 +197,35 @@ bool ListPage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 }
 
 LRESULT CALLBACK ListPage::ListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-  auto* page = reinterpret_cast<ListPage*>(data);
+  return win32::Guarded("list", msg,
+                        [&] { return reinterpret_cast<ListPage*>(data)->OnListMessage(list, msg, wp, lp); },
+                        [&] { return DefSubclassProc(list, msg, wp, lp); });
+}
+
+LRESULT ListPage::OnListMessage(HWND list, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_GETDLGCODE && lp && reinterpret_cast<const MSG*>(lp)->wParam == VK_RETURN) {
     return DLGC_WANTALLKEYS;  // Enter opens the selected row rather than the dialog default
   }
   if (msg == WM_KEYDOWN && wp == VK_RETURN) {
     LRESULT sel = SendMessageW(list, LB_GETCURSEL, 0, 0);
-    if (sel != LB_ERR) page->OpenRow(static_cast<size_t>(sel));
+    if (sel != LB_ERR) OpenRow(static_cast<size_t>(sel));
     return 0;
   }
   LRESULT r = DefSubclassProc(list, msg, wp, lp);
   // Scrolled by the bar, the wheel or the keys: the row buttons follow their rows.
-  if (msg == WM_VSCROLL || msg == WM_MOUSEWHEEL || msg == WM_KEYDOWN || msg == WM_SIZE) page->PlaceRowButtons();
+  if (msg == WM_VSCROLL || msg == WM_MOUSEWHEEL || msg == WM_KEYDOWN || msg == WM_SIZE) PlaceRowButtons();
   return r;
 }
 
 LRESULT CALLBACK ListPage::ButtonProc(HWND button, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-  auto* page = reinterpret_cast<ListPage*>(data);
+  return win32::Guarded("row button", msg,
+                        [&] { return reinterpret_cast<ListPage*>(data)->OnRowButtonMessage(button, msg, wp, lp); },
+                        [&] { return DefSubclassProc(button, msg, wp, lp); });
+}
+
+LRESULT ListPage::OnRowButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp) {
   RowButton* self = nullptr;
-  for (RowButton& b : page->rowButtons_) {
+  for (RowButton& b : rowButtons_) {
     if (b.hwnd == button) self = &b;
   }
   switch (msg) {

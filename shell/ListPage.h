@@ -39,6 +39,8 @@ class ListPage final : public win32::Form {
   HWND List() const;
   static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   static LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  LRESULT OnListMessage(HWND list, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnRowButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp);
 
   Category category_;
   AppServices& app_;

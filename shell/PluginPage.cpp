@@ -195,7 +195,7 @@ void PluginPages::StartInstall(PluginPage& page) {
 void PluginPages::Finished(const std::shared_ptr<Install>& install, const InstallOutcome& outcome) {
   SetInstallRunning(nullptr);
   InstalledStateChanged();
-  ShowInstallOutcome(app_.fs, outcome, install->page, install->page);
+  ShowInstallOutcome(app_.fs, outcome, install->page, install->page, app_.log);
 }
 
 void PluginPages::PageClosing(PluginPage& page) {

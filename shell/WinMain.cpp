@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "BuildConfig.h"
+#include "platform/win32/CallbackGuard.h"
 #include "platform/win32/Com.h"
 #include "platform/win32/Process.h"
 #include "platform/win32/ProgramFolderClaim.h"
@@ -44,7 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     // 2. Global state lives in this scope and is released after the loop.
     AppServices app(programDir);
     app.log.Hold();  // written once the window is up
-    win32::Form::OnHandlerFailure([&app](std::string_view what) { app.log.Write(what); });
+    win32::SetCallbackFailureReport([&app](std::string_view what) { app.log.Write(what); });
     app.log.Write("start: Velmora " + std::string(config::kProgramVersion) + " (" + config::kArchitecture + ") in " +
                   programDir);
     // 3. Module initialisers. A build that carries a skin maps its library

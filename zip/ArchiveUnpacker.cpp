@@ -230,7 +230,8 @@ class Unpacking {
         return RecoveryResult::Blocked;
       }
     }
-    fs_.DeleteTree(staging_);
+    // The game folder is whole again; staged copies that stay are only litter.
+    (void)fs_.DeleteTree(staging_);
     return RecoveryResult::Undone;
   }
 

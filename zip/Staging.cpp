@@ -12,6 +12,13 @@
 namespace velmora {
 namespace {
 
+// Runs its call when the scope is left, by any road.
+template <typename Call>
+struct OnLeaving {
+  Call call;
+  ~OnLeaving() { call(); }
+};
+
 constexpr unsigned kReadBuffer = 256 * 1024;
 
 UnpackResult Extract(FileSystem& fs, ZipReader& reader, const StagingJob& job, std::string& buffer) {
@@ -81,35 +88,36 @@ UnpackResult StageEntries(FileSystem& fs, const std::string& archive, const std:
     stop = true;
   };
   auto work = [&] {
-    try {
-      ZipReader reader;
-      std::string buffer(kReadBuffer, '\0');
-      if (!reader.Open(fs.OpenForRead(archive))) {
-        std::lock_guard<std::mutex> lock(mutex);
-        fail(UnpackResult::Corrupt);
-      } else {
-        while (!stop) {
-          const size_t i = next++;
-          if (i >= jobs.size()) break;
-          UnpackResult r = Extract(fs, reader, jobs[i], buffer);
-          std::lock_guard<std::mutex> lock(mutex);
-          if (r != UnpackResult::Done) {
-            fail(r);
-          } else {
-            ++finished;
-          }
-          changed.notify_one();
-        }
-      }
-    } catch (...) {
-      // Out of memory in a helper: the unpacking fails (and the install logs
-      // that), and the count below must still go down.
+    // However the helper leaves (an exception, out of memory say, goes on to
+    // its worker), the count goes down, and a helper that did not finish its
+    // part fails the unpacking rather than leaving it short.
+    bool finishedPart = false;
+    OnLeaving leaving{[&] {
       std::lock_guard<std::mutex> lock(mutex);
-      fail(UnpackResult::WriteFailed);
+      if (!finishedPart) fail(UnpackResult::WriteFailed);
+      --running;
+      changed.notify_one();
+    }};
+    ZipReader reader;
+    std::string buffer(kReadBuffer, '\0');
+    if (!reader.Open(fs.OpenForRead(archive))) {
+      std::lock_guard<std::mutex> lock(mutex);
+      fail(UnpackResult::Corrupt);
+    } else {
+      while (!stop) {
+        const size_t i = next++;
+        if (i >= jobs.size()) break;
+        UnpackResult r = Extract(fs, reader, jobs[i], buffer);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (r != UnpackResult::Done) {
+          fail(r);
+        } else {
+          ++finished;
+        }
+        changed.notify_one();
+      }
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    --running;
-    changed.notify_one();
+    finishedPart = true;
   };
 
   // Each helper's destructor joins it: they are declared after everything

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/win32/CallbackGuard.h"
 #include "platform/win32/LateBound.h"
 #include "platform/win32/WinText.h"
 
@@ -11,8 +12,10 @@ namespace velmora::win32 {
 namespace {
 
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data) {
-  if (msg == BFFM_INITIALIZED && data) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
-  return 0;
+  return Guarded("folder browser", msg, [&] {
+    if (msg == BFFM_INITIALIZED && data) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+  }, [] { return 0; });
 }
 
 struct PidlDeleter {

@@ -1,5 +1,7 @@
 #include "platform/win32/PostedCalls.h"
 
+#include "platform/win32/CallbackGuard.h"
+
 namespace velmora::win32 {
 namespace {
 
@@ -51,13 +53,12 @@ void PostedCalls::RunNext() {
 }
 
 LRESULT CALLBACK PostedCalls::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == kRunPosted) {
-    if (auto* self = reinterpret_cast<PostedCalls*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
-      self->RunNext();  // reported there: nothing unwinds into the system
-    }
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg != kRunPosted) return DefWindowProcW(hwnd, msg, wp, lp);
+  // The calls report their own failures; the guard is for taking one off the queue.
+  return Guarded("posted calls", msg, [&] {
+    if (auto* self = reinterpret_cast<PostedCalls*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) self->RunNext();
+    return LRESULT{0};
+  }, [] { return LRESULT{0}; });
 }
 
 }  // namespace velmora::win32

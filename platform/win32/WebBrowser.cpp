@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "platform/win32/CallbackGuard.h"
 #include "platform/win32/Com.h"
 #include "platform/win32/LateBound.h"
 #include "platform/win32/WinText.h"
@@ -142,16 +143,14 @@ class WebBrowser::Events final : public IDispatch {
   bool Connect(IWebBrowser2* browser) {
     ComPtr<IConnectionPointContainer> container;
     if (FAILED(browser->QueryInterface(IID_IConnectionPointContainer, container.Out())) ||
-        FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point_))) {
+        FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2,
+                                              reinterpret_cast<IConnectionPoint**>(point_.Out())))) {
       return false;
     }
     return SUCCEEDED(point_->Advise(this, &cookie_));
   }
   ~Events() {
-    if (point_) {
-      if (cookie_) point_->Unadvise(cookie_);
-      point_->Release();
-    }
+    if (point_ && cookie_) point_->Unadvise(cookie_);
   }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
@@ -175,15 +174,19 @@ class WebBrowser::Events final : public IDispatch {
   // Arguments come last to first: BeforeNavigate2(pDisp, URL, Flags, Target,
   // PostData, Headers, Cancel), NewWindow2(ppDisp, Cancel), NewWindow3(ppDisp,
   // Cancel, dwFlags, bstrUrlContext, bstrUrl).
+  // A guard that fails leaves the cancel flag as it came: set, so nothing opens.
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
-    if (id == DISPID_BEFORENAVIGATE2 && p->cArgs == 7) {
-      Decide(Text(p->rgvarg[5]), false, p->rgvarg[0]);
-    } else if (id == DISPID_NEWWINDOW2 && p->cArgs == 2) {
-      Decide(std::string(), true, p->rgvarg[0]);
-    } else if (id == DISPID_NEWWINDOW3 && p->cArgs == 5) {
-      Decide(Text(p->rgvarg[0]), true, p->rgvarg[3]);
-    }
-    return S_OK;
+    return Guarded("web view events", static_cast<UINT>(id), [&] {
+      if (!p) return S_OK;
+      if (id == DISPID_BEFORENAVIGATE2 && p->cArgs == 7) {
+        Decide(Text(p->rgvarg[5]), false, p->rgvarg[0]);
+      } else if (id == DISPID_NEWWINDOW2 && p->cArgs == 2) {
+        Decide(std::string(), true, p->rgvarg[0]);
+      } else if (id == DISPID_NEWWINDOW3 && p->cArgs == 5) {
+        Decide(Text(p->rgvarg[0]), true, p->rgvarg[3]);
+      }
+      return S_OK;
+    }, [] { return S_OK; });
   }
 
  private:
@@ -200,7 +203,7 @@ class WebBrowser::Events final : public IDispatch {
 
   Guard guard_;
   ULONG refs_ = 1;
-  IConnectionPoint* point_ = nullptr;
+  ComPtr<IConnectionPoint> point_;
   DWORD cookie_ = 0;
 };
 

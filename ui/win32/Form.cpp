@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "platform/win32/CallbackGuard.h"
 #include "platform/win32/WinText.h"
 
 namespace velmora::win32 {
@@ -36,23 +37,6 @@ FontHandle UiFont(int pixelHeight, int weight) {
   return FontHandle(CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                                 DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
-}
-
-namespace {
-std::function<void(std::string_view)> g_failureReport;
-}  // namespace
-
-void Form::OnHandlerFailure(std::function<void(std::string_view)> report) {
-  g_failureReport = std::move(report);
-}
-
-void Form::ReportFailure(std::string_view window, UINT msg, std::string_view what) {
-  if (!g_failureReport) return;
-  try {
-    g_failureReport("window " + std::string(window) + ": message " + std::to_string(msg) +
-                    " ended by an exception: " + std::string(what));
-  } catch (...) {
-  }
 }
 
 Form::~Form() {
@@ -341,16 +325,9 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
-  // Nothing may unwind through the system's window procedure frames: a handler
-  // that throws (out of memory, say) ends that one event, and the log says so.
-  try {
-    return form->Dispatch(msg, wp, lp);
-  } catch (const std::exception& e) {
-    ReportFailure(form->def_.name, msg, e.what());
-  } catch (...) {
-    ReportFailure(form->def_.name, msg, "not a standard exception");
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+  // A handler that throws (out of memory, say) ends that one event.
+  return Guarded(form->def_.name, msg, [&] { return form->Dispatch(msg, wp, lp); },
+                 [&] { return DefWindowProcW(hwnd, msg, wp, lp); });
 }
 
 LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {

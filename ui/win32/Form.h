@@ -40,9 +40,6 @@ class Form {
   void OnCreated(Handler h) { created_ = std::move(h); }
   // The window's life has ended (its last message).
   void OnDestroyed(Handler h) { destroyed_ = std::move(h); }
-  // Where an exception that ends a handler is told (the diagnostics log); one
-  // for the program.
-  static void OnHandlerFailure(std::function<void(std::string_view)> report);
   void OnClick(UnitName unit, Handler h) { clicks_[std::string(unit.str())] = std::move(h); }
   void OnTimer(UnitName unit, Handler h) { timers_[std::string(unit.str())] = std::move(h); }
   // Ticks of a timer unit; 0 stops it.
@@ -61,7 +58,6 @@ class Form {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static void ReportFailure(std::string_view window, UINT msg, std::string_view what);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   HWND UnitNamed(std::string_view name) const;
   void CreateUnits();
