@@ -136,6 +136,7 @@ void MainWindow::ShowVersionCheckOutcome(const CheckOutcome& outcome) {
   MessageBoxDialogs dialogs(hwnd());
   switch (ConcludeVersionCheck(outcome, dialogs)) {
     case AfterCheck::GoOn:
+      app_.log.Write("check: ended, the program goes on");
       break;
     case AfterCheck::OpenUpdate:
       OpenUpdateWindow(false);

@@ -302,9 +302,6 @@ TEST_F(HttpDownloadTest, ResumeWithNothingHeldAndANewDownloadBothStartFromZero) 
 }
 
 TEST_F(HttpDownloadTest, TemporaryFileGetsOneBackslashBeforeTheTildes) {
-  EXPECT_EQ(TempFilePath("C:\\Temp", 12345), "C:\\Temp\\~~12345.tmp");
-  EXPECT_EQ(TempFilePath("C:\\Temp\\", 12345), "C:\\Temp\\~~12345.tmp");
-
   for (const std::string& folder : {dir.path(), dir.path() + "\\"}) {
     server.answers.push_back(ScriptedAnswer::Cut(206, 10, "abc", End::Reset));
     HttpDownloader d = MakeDownloader(NativeFileSystem(), folder);

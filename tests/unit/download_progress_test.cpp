@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "net/Progress.h"
-#include "update/UpdateFlow.h"
 
 namespace velmora {
 namespace {
@@ -23,8 +22,6 @@ TEST(DownloadProgressTest, RatesUpToAGigabitFitBeforeTheirUnit) {
   EXPECT_EQ(KilobyteFigure(125 * 1024 * 1024), "12.8万") << "a little above 1 Gbit/s";
   EXPECT_EQ(KilobyteFigure(9999.4 * 1024), "9999");
   EXPECT_EQ(KilobyteFigure(9999.6 * 1024), "1.00万") << "rounded up into the next form, never \"10000\"";
-  EXPECT_EQ(UpdateKilobyteText(1536), "下载进度：1.5 KB/S");
-  EXPECT_EQ(UpdatePercentText(45), "已完成：45%  ");
 }
 
 TEST(DownloadProgressTest, RateMeterMeasuresTheIntervalJustClosed) {

@@ -53,13 +53,6 @@ TEST_F(GameRootTest, CheckNeedsTheExecutableDirectlyInTheFolder) {
   EXPECT_FALSE(IsGameRoot(fs, parent.path() + "\\odd")) << "a folder of that name is no executable";
 }
 
-TEST_F(GameRootTest, DriveRootIsJoinedAsItStands) {
-  testing::FaultyFileSystem probe;
-  IsGameRoot(probe, "C:\\");
-  ASSERT_EQ(probe.probed.size(), 1u);
-  EXPECT_EQ(probe.probed[0], "C:\\\\WorldOfWarships.exe");
-}
-
 TEST_F(GameRootTest, FirstStartAsksUntilARightFolderAndStoresIt) {
   ScriptedView view;
   testing::TempDir wrong;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <algorithm>
 #include <functional>
+#include <set>
 
 #include "app/Settings.h"
 #include "catalogue/InstalledState.h"
@@ -98,48 +99,47 @@ TEST_F(UninstallTest, InstalledTestReadsTheProbePathsOnly) {
   EXPECT_FALSE(Installed("蓝色炮线")) << "game root that does not exist";
 }
 
-// The catalogue through what it does: in a game holding every plug-in path (the
-// folders with something deep in them), each entry reads as installed, and its
-// uninstall removes exactly its own paths, shared ones included.
-TEST_F(UninstallTest, EveryEntryRemovesExactlyItsPathsFromAFullGame) {
-  using V = std::vector<std::string_view>;
-  const V layout = {"\\profile\\camerasConfig.xml", "\\profile\\fontconfig.xml", "\\profile\\icons.xml",
-                    "\\profile\\minimapConfig.xml", "\\profile\\postfx_animations.xml",
-                    "\\profile\\gui\\battle_loading.xml", "\\profile\\gui\\battle_stats.xml",
-                    "\\profile\\gui\\results_screen.xml", "\\profile\\gui\\flash\\battle_stats.swf", "\\profile\\gui\\flash\\crosshair_screen.swf",
-                    "\\profile\\gui\\flash\\fonts_all.swf", "\\profile\\gui\\flash\\minimap.swf",
-                    "\\profile\\gui\\ship_dead_icons", "\\profile\\gui\\ship_icons", "\\profile\\gui\\ship_own_icons",
-                    "\\profile\\gui\\ship_previews", "\\profile\\gui\\ship_previews_ds",
-                    "\\profile\\particles\\animated", "\\profile\\particles\\trails",
-                    "\\profile\\texts\\ru\\LC_MESSAGES\\global.mo"};
-  // Which layout paths (by their index above) each group of entries removes.
-  const std::vector<std::pair<V, std::vector<int>>> removes = {
-      {{"wgmz", "ckmz", "lsmz", "htmz", "lvmz"}, {9}},       {{"PG", "JCJN", "JC1", "JC2"}, {15, 16}},
-      {{"xbb", "jx", "al"}, {5, 6, 7, 8, 12, 13, 14}},      {{"lh"}, {17}},
-      {{"lpx", "hpx", "aphe"}, {18}},                       {{"hh"}, {1, 5, 6, 10, 19}},
-      {{"xdtzq"}, {3, 11}}, {{"ddtxt"}, {2}}, {{"zljsj"}, {0}}, {{"csyl"}, {4}}};
-  int checked = 0;
-  for (const auto& [stems, removed] : removes) {
-    for (std::string_view stem : stems) {
-      const auto e = std::find_if(AllEntries().begin(), AllEntries().end(),
-                                  [&](const CatalogueEntry& c) { return c.stem == stem; });
-      ASSERT_NE(e, AllEntries().end()) << stem;
-      testing::TempDir full;
-      UseGameRoot(full.path());
-      for (std::string_view p : layout) full.WriteFile(p.find('.') == p.npos ? std::string(p) + "\\x\\y\\a.dds" : p);
-      EXPECT_TRUE(IsInstalled(fs, program.path(), *e)) << stem;
-      page.events.clear();
-      EXPECT_EQ(Uninstall(fs, program.path(), *e, page), UninstallOutcome::Removed) << stem;
-      for (int i = 0; i < static_cast<int>(layout.size()); ++i) {
-        const bool gone = std::find(removed.begin(), removed.end(), i) != removed.end();
-        EXPECT_EQ(full.Exists(layout[static_cast<size_t>(i)]), !gone) << stem << " " << layout[static_cast<size_t>(i)];
+// The catalogue's shape: five categories of rows numbered from 1, 21 entries
+// under unique names, each probing a path of its own removal set below \profile.
+TEST_F(UninstallTest, TheCatalogueHoldsFiveCategoriesOfUniqueEntries) {
+  ASSERT_EQ(AllEntries().size(), static_cast<size_t>(kEntryCount));
+  ASSERT_EQ(AllCategories().size(), static_cast<size_t>(kCategoryCount));
+  std::set<std::string_view> names, stems;
+  for (const CategoryInfo& c : AllCategories()) {
+    std::span<const CatalogueEntry> rows = EntriesOf(c.category);
+    EXPECT_FALSE(rows.empty()) << c.pageButton;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const CatalogueEntry& e = rows[i];
+      EXPECT_EQ(e.position, static_cast<int>(i) + 1) << e.displayName;
+      EXPECT_TRUE(names.insert(e.displayName).second && stems.insert(e.stem).second) << e.displayName;
+      EXPECT_NE(std::find(e.removalSet.begin(), e.removalSet.end(), e.probePath), e.removalSet.end()) << e.stem;
+      for (std::string_view p : e.removalSet) {
+        EXPECT_TRUE(p.starts_with("\\profile\\") && p.find("..") == p.npos) << e.stem << " " << p;
       }
-      EXPECT_FALSE(IsInstalled(fs, program.path(), *e)) << stem;
-      EXPECT_EQ(page.events.front(), e->category == Category::TechTree ? "提示:插件已卸载" : "提示:卸载成功！");
-      ++checked;
+      EXPECT_TRUE(e.notInstalledText.starts_with("未安装")) << e.stem;
     }
   }
-  EXPECT_EQ(checked, kEntryCount);
+  EXPECT_EQ(names.size(), AllEntries().size());
+}
+
+// In a game holding every entry's paths (the folders with something deep in
+// them), each entry reads as installed and its uninstall removes exactly its
+// own set, shared paths included, and nothing else.
+TEST_F(UninstallTest, EveryEntryRemovesExactlyItsSetFromAFullGame) {
+  std::set<std::string_view> all;
+  for (const CatalogueEntry& e : AllEntries()) all.insert(e.removalSet.begin(), e.removalSet.end());
+  for (const CatalogueEntry& e : AllEntries()) {
+    testing::TempDir full;
+    UseGameRoot(full.path());
+    for (std::string_view p : all) full.WriteFile(p.find('.') == p.npos ? std::string(p) + "\\x\\y\\a.dds" : p);
+    EXPECT_TRUE(IsInstalled(fs, program.path(), e)) << e.stem;
+    page.events.clear();
+    EXPECT_EQ(Uninstall(fs, program.path(), e, page), UninstallOutcome::Removed) << e.stem;
+    const std::set<std::string_view> own(e.removalSet.begin(), e.removalSet.end());
+    for (std::string_view p : all) EXPECT_EQ(full.Exists(p), !own.contains(p)) << e.stem << " " << p;
+    EXPECT_FALSE(IsInstalled(fs, program.path(), e)) << e.stem;
+    EXPECT_EQ(page.events.front(), "提示:" + std::string(InfoOf(e.category).uninstalledText)) << e.stem;
+  }
 }
 
 TEST_F(UninstallTest, PressingUninstallTwice) {
@@ -175,9 +175,8 @@ TEST_F(UninstallTest, TrailingBackslashInTheGameRoot) {
   UseGameRoot(game.path() + "\\");
   Install(Named("舰名汉化"));
   EXPECT_EQ(Run("舰名汉化"), UninstallOutcome::Removed);
-  EXPECT_EQ(fs.deleted.back(), game.path() + "\\\\profile\\gui\\flash\\fonts_all.swf") << "probe path last";
-  EXPECT_EQ(fs.deleted.size(), 5u);
-  EXPECT_FALSE(game.Exists("\\profile\\fontconfig.xml"));
+  EXPECT_TRUE(fs.deleted.back().ends_with("\\profile\\gui\\flash\\fonts_all.swf")) << "probe path last";
+  for (std::string_view p : Named("舰名汉化").removalSet) EXPECT_FALSE(game.Exists(p)) << p;
 }
 
 // --- safety -----------------------------------------------------------------
@@ -190,13 +189,10 @@ TEST_F(UninstallTest, EmptyGameRootTestsAndDeletesNothing) {
   }
   for (const std::string& p : fs.probed) EXPECT_EQ(p.find("profile"), std::string::npos) << p;
   EXPECT_TRUE(fs.deleted.empty());
-  // Messages that differ by one character, as the maker wrote them.
-  const std::string aim = "提示:未安装瞄准插件！", tt = "提示:未安装插件，请下载安装",
-                    icon = "提示:未安装图标插件，请下载安装", shell = "提示:未安装炮弹插件！";
-  EXPECT_EQ(page.events, (std::vector<std::string>{aim, aim, aim, aim, aim, tt, tt + "！", tt, tt, icon, icon, icon,
-                                                   shell, shell, shell, shell, "提示:未安装舰名汉化插件！",
-                                                   "提示:未安装小地图增强插件！", "提示:未安装大地图血条插件！",
-                                                   "提示:未安装战列舰视角增强插件！", "提示:未安装彩色预览插件！"}));
+  ASSERT_EQ(page.events.size(), AllEntries().size()) << "each entry tells it is not installed";
+  for (size_t i = 0; i < page.events.size(); ++i) {
+    EXPECT_EQ(page.events[i], "提示:" + std::string(AllEntries()[i].notInstalledText));
+  }
 }
 
 TEST_F(UninstallTest, PathsThatWouldLeaveTheGameRootAreRefused) {

@@ -3,7 +3,7 @@ wrong folder, stores the right one as GB18030 and shows it; the main window's
 title and units are as defined, and closing it ends the program."""
 import os
 
-from wine import check, main
+from wine import check, main, velmora_log
 
 ASK = "没有找到游戏安装路径，请选择游戏根目录"
 GAME = "D:\\游戏\\World of Warships"
@@ -40,8 +40,7 @@ def scenario(wine):
     wine.screenshot("main-window")
 
     # OLE and the web view are bound late; the news page still gets its browser.
-    with open(os.path.join(program, "velmora.log"), encoding="utf-8") as f:
-        check("news: browser embedded" in f.read(), "the news page embeds the browser")
+    check("news: browser embedded" in velmora_log(program), "the news page embeds the browser")
 
     ui.close("main")
     check(wine.wait_exit(app) == 0, "Velmora ends when its last window closes")

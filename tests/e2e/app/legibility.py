@@ -1,7 +1,8 @@
 """Every fixed text a label or button can show is read in full in its unit, at
 100 % and at 150 % DPI: the main window's caption of the game path, the plug-in
 page's status texts, speed caption, rate and unit, and the buttons' captions.
-The widest rate figures up to 1 Gbit/s end before the unit "k/S" begins."""
+The widest rate figures up to 1 Gbit/s end before the unit "k/S" begins. At
+150 % the main window and its units are 1.5 times as large, in their places."""
 from wine import check, log, main
 
 GAME = "D:\\WoWS"
@@ -36,11 +37,18 @@ def check_texts(wine, ui, dpi):
         check(widest <= room, f"at {dpi} DPI the rate {text!r} ({widest} px) runs into k/S ({room} px)")
 
 
+def geometry(ui):
+    """The main window's size, 浏览's size, and how far 启动 lies from 资讯."""
+    rect = lambda *where: [int(v) for v in ui.call("rect", "main", *where)[1:5]]
+    return rect()[2:] + rect("按钮6")[2:] + [rect("按钮7")[0] - rect("按钮1")[0]]
+
+
 def run_at(wine, dpi):
     wine.prefix_setting("Control Panel\\Desktop", "LogPixels", dpi)  # the harness puts 96 back
     app = wine.start_velmora()
     ui = wine.driver()
     ui.wait_window("main")
+    sizes = geometry(ui)
     ui.click("main", "按钮5")
     ui.wait_window("list:pd")
     ui.call("click-row", "list:pd", 1)
@@ -49,6 +57,7 @@ def run_at(wine, dpi):
     wine.screenshot(f"plugin-page-{dpi}dpi")
     ui.close("main")
     wine.wait_exit(app)
+    return sizes
 
 
 def scenario(wine):
@@ -56,8 +65,8 @@ def scenario(wine):
     wine.make_game(GAME)
     with open(f"{program}/config.ini", "wb") as f:
         f.write(("[设置]\r\n游戏路径=" + GAME + "\r\n").encode("gb18030"))
-    run_at(wine, 96)
-    run_at(wine, 144)
+    at96, at144 = run_at(wine, 96), run_at(wine, 144)
+    check(all(abs(b - a * 1.5) <= 2 for a, b in zip(at96, at144)), f"scaled 1.5 times: {at96} -> {at144}")
 
 
 if __name__ == "__main__":

@@ -15,18 +15,13 @@ import time
 
 from plugins import BLUE_TRAILS, SHELLS_LIST, config_ini, make_archive, trails_archive
 from tool_server import ToolServer
-from wine import TOOL_PORT, check, main, wait_until
+from wine import TOOL_PORT, check, main, velmora_log, wait_until
 
 GAME = "D:\\WoWS"
 OBJECT = "/wot/wows/cj/pd/lpx.zip"
 PAGE = f"plugin:{BLUE_TRAILS}"
 OTHER = f"plugin:{BLUE_TRAILS + 2}"
 MIB = 1024 * 1024
-
-
-def log_text(program):
-    path = os.path.join(program, "velmora.log")
-    return open(path, "rb").read().decode("utf-8", "replace") if os.path.exists(path) else ""
 
 
 def open_page(ui, row, page):
@@ -39,7 +34,7 @@ def closed_at_once(ui, program, what):
     started = time.monotonic()
     ui.close(PAGE)
     ui.gone_window(PAGE, 1000)
-    wait_until(lambda: "install lpx: cancelled, the page was closed" in log_text(program), 1, "the cancel logged")
+    wait_until(lambda: "install lpx: cancelled, the page was closed" in velmora_log(program), 1, "the cancel logged")
     check(time.monotonic() - started < 1.5, f"{what}: the close was taken at once")
     ui.keep_answering(["main"], 1)
 
@@ -72,11 +67,11 @@ def scenario(wine):
         # lets go. Either way the buttons come back when the job has ended, never before.
         ended = "download /wot/wows/cj/pd/lpx.zip from 0: status 0, 0 bytes, "
         on = ui.state("main", "按钮6") == ("visible", "enabled")
-        check(not on or ended in log_text(program), "浏览 stays off while the cancelled job runs")
+        check(not on or ended in velmora_log(program), "浏览 stays off while the cancelled job runs")
         server.silent.discard(OBJECT)
         server.release()
         wait_until(lambda: ui.state(OTHER, "按钮1") == ("visible", "enabled"), 30, "the other page's buttons back")
-        check(ended in log_text(program), "the buttons came back once the job had ended")
+        check(ended in velmora_log(program), "the buttons came back once the job had ended")
         check(ui.state("main", "按钮6") == ("visible", "enabled"), "浏览 back once the job has ended")
         ui.close(OTHER)
 
@@ -94,7 +89,7 @@ def scenario(wine):
         # The worker lets the held read go once the server closes (at once on
         # Windows, where the close of the page closes the connection).
         wait_until(lambda: re.search(r"download /wot/wows/cj/pd/lpx\.zip from 0: status 206, 1048576 bytes, "
-                                     r"Cancelled", log_text(program)), 10, "the download to end as cancelled")
+                                     r"Cancelled", velmora_log(program)), 10, "the download to end as cancelled")
         wait_until(lambda: ui.state("main", "按钮6") == ("visible", "enabled"), 10, "浏览 back after the job")
         server.serve(OBJECT, data, content_type="application/zip")
         open_page(ui, 1, PAGE)

@@ -14,18 +14,13 @@ import time
 
 from plugins import BLUE_TRAILS, SHELLS_LIST, config_ini, make_archive
 from tool_server import ToolServer
-from wine import PREFIX, TOOL_PORT, check, main, wait_until
+from wine import PREFIX, TOOL_PORT, check, main, velmora_log, wait_until
 
 GAME = "D:\\WoWS"
 OBJECT = "/wot/wows/cj/pd/lpx.zip"
 PAGE = f"plugin:{BLUE_TRAILS}"
 FILES = 1500
 TRAILS = "profile/particles/trails/many"
-
-
-def log_text(program):
-    path = os.path.join(program, "velmora.log")
-    return open(path, "rb").read().decode("utf-8", "replace") if os.path.exists(path) else ""
 
 
 def archive(wine, name, version):
@@ -97,7 +92,7 @@ def scenario(wine):
         while True:
             # Read in this order: 浏览 on before the job has logged its end is the fault.
             on = ui.state("main", "按钮6") == ("visible", "enabled")
-            done = ended.search(log_text(program))
+            done = ended.search(velmora_log(program))
             check(done or not on, "浏览 stays off until the install's job has ended")
             if on:
                 break

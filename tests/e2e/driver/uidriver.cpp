@@ -54,14 +54,11 @@ bool OfBoundProgram(HWND h) {
   return LowerW(folder) == g_boundFolder;
 }
 
-std::vector<std::string> Split(const std::string& line) {
+std::vector<std::string> Split(const std::string& text, char sep) {
   std::vector<std::string> f;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) break;
-    start = tab + 1;
+  for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = text.find(sep, start);
+    f.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
   }
   return f;
 }
@@ -115,32 +112,16 @@ HWND FindDefinitionWindow(const std::string& name) {
   return s.found;
 }
 
-HWND FindUnitWindow(const std::string& window, const std::string& unit, std::string& why) {
-  HWND w = FindDefinitionWindow(window);
-  if (!w) {
-    why = "no window " + window;
-    return nullptr;
-  }
-  const WindowDef& def = AllWindows()[DefinitionIndex(window)];
-  for (size_t i = 0; i < def.units.size(); ++i) {
-    if (def.units[i].name == unit) {
-      HWND u = GetDlgItem(w, kFirstUnitId + static_cast<int>(i));
-      if (!u) why = "unit has no window: " + unit;
-      return u;
-    }
-  }
-  why = "no unit " + unit + " in " + window;
-  return nullptr;
+// A message's answer, or 0 when the window does not take it within 5 s.
+DWORD_PTR Ask(HWND h, UINT message, WPARAM wp = 0, LPARAM lp = 0) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(h, message, wp, lp, SMTO_ABORTIFHUNG, 5000, &r);
+  return r;
 }
 
 std::string WindowText(HWND h) {
   wchar_t buf[4096];
-  DWORD_PTR n = 0;
-  if (!SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
-                           5000, &n)) {
-    return {};
-  }
-  return Utf8(std::wstring(buf, n));
+  return Utf8(std::wstring(buf, Ask(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf))));
 }
 
 std::string ClassOf(HWND h) {
@@ -155,12 +136,10 @@ struct DialogState {
   HWND found = nullptr;
 };
 
-BOOL CALLBACK HasTree(HWND h, LPARAM lp) {
-  if (ClassOf(h) == "SysTreeView32") {
-    *reinterpret_cast<bool*>(lp) = true;
-    return FALSE;
-  }
-  return TRUE;
+BOOL CALLBACK FindTree(HWND h, LPARAM lp) {
+  if (ClassOf(h) != "SysTreeView32") return TRUE;
+  *reinterpret_cast<HWND*>(lp) = h;
+  return FALSE;
 }
 
 BOOL CALLBACK FindDialog(HWND h, LPARAM lp) {
@@ -169,8 +148,8 @@ BOOL CALLBACK FindDialog(HWND h, LPARAM lp) {
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
   if (g_velmoraPid && pid != g_velmoraPid) return TRUE;
-  bool tree = false;
-  EnumChildWindows(h, HasTree, reinterpret_cast<LPARAM>(&tree));
+  HWND tree = nullptr;
+  EnumChildWindows(h, FindTree, reinterpret_cast<LPARAM>(&tree));
   bool isMessageBox = GetDlgItem(h, kMessageTextId) != nullptr;
   if ((s->folderBrowser && tree) || (!s->folderBrowser && isMessageBox && !tree)) {
     s->found = h;
@@ -187,12 +166,6 @@ auto WaitFor(int ms, F probe) -> decltype(probe()) {
     if (r || std::chrono::steady_clock::now() >= until) return r;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-}
-
-BOOL CALLBACK FindTree(HWND h, LPARAM lp) {
-  if (ClassOf(h) != "SysTreeView32") return TRUE;
-  *reinterpret_cast<HWND*>(lp) = h;
-  return FALSE;
 }
 
 // Selects a folder in the browser and waits until its tree shows it selected.
@@ -292,362 +265,377 @@ std::string CursorLooks(HCURSOR cursor) {
   return looks;
 }
 
-std::string Run(const std::vector<std::string>& f) {
-  const std::string& verb = f[0];
-  auto arg = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
-  auto ms = [&](size_t i) { return i < f.size() ? std::stoi(f[i]) : 10000; };
-  std::string why;
+// The commands: a[1..] are the fields after the verb. A handler throws for an
+// "err" answer; main tells what.
+using Refused = std::runtime_error;
 
-  if (verb == "wait-window") {
-    HWND w = WaitFor(ms(2), [&] {
-      HWND h = FindDefinitionWindow(arg(1));
-      return h && IsWindowVisible(h) ? h : nullptr;
-    });
-    return w ? "ok" : "err\tno visible window " + arg(1);
+struct Args {
+  const std::vector<std::string>& f;
+  std::string operator[](size_t i) const { return i < f.size() ? f[i] : std::string(); }
+  int Int(size_t i) const { return std::stoi((*this)[i]); }
+  int Ms(size_t i) const { return i < f.size() && !f[i].empty() ? std::stoi(f[i]) : 10000; }
+};
+
+template <typename... T>
+std::string Ok(const T&... fields) {
+  std::string out = "ok";
+  ((out += "\t", out += fields), ...);
+  return out;
+}
+std::string Flag(bool b) { return b ? "1" : "0"; }
+std::string Num(long long n) { return std::to_string(n); }
+
+std::string Checked(bool ok, const std::string& why) {
+  if (!ok) throw Refused(why);
+  return "ok";
+}
+
+HWND Window(const std::string& name) {
+  HWND w = FindDefinitionWindow(name);
+  Checked(w, "no window " + name);
+  return w;
+}
+
+HWND Unit(const Args& a) {
+  const WindowDef* def = &AllWindows()[std::max(0, DefinitionIndex(a[1]))];
+  const UnitDef* unit = FindUnit(*def, a[2]);
+  Checked(unit, "no unit " + a[2] + " in " + a[1]);
+  HWND u = GetDlgItem(Window(a[1]), kFirstUnitId + static_cast<int>(unit - def->units.data()));
+  Checked(u, "unit has no window: " + a[2]);
+  return u;
+}
+
+HWND Row(const std::string& window, const std::string& row) {
+  HWND b = GetDlgItem(Window(window), kFirstRowButtonId + std::stoi(row));
+  Checked(b, "no row " + row);
+  return b;
+}
+
+// A list page is made when its page button is first pressed: wait for it.
+HWND WaitRow(const Args& a) {
+  WaitFor(10000, [&] {
+    HWND h = FindDefinitionWindow(a[1]);
+    return h && GetDlgItem(h, kFirstRowButtonId + a.Int(2));
+  });
+  return Row(a[1], a[2]);
+}
+
+std::string RectOf(HWND h) {
+  RECT r;
+  GetWindowRect(h, &r);
+  return Ok(Num(r.left), Num(r.top), Num(r.right - r.left), Num(r.bottom - r.top));
+}
+
+HWND Dialog(bool folderBrowser, int ms) {
+  HWND d = WaitDialog(folderBrowser, ms);
+  Checked(d, folderBrowser ? "no folder browser" : "no message box");
+  return d;
+}
+
+std::string Closes(HWND dialog, int button, const char* what) {
+  Checked(ClickDialogButton(dialog, button), "no such button");
+  return Checked(WaitFor(10000, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }),
+                 std::string(what) + " stayed open");
+}
+
+// The unit that has Velmora's keyboard focus.
+HWND Focused() {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  Checked(GetGUIThreadInfo(GetWindowThreadProcessId(Window("main"), nullptr), &gui) && gui.hwndFocus, "no focus");
+  return gui.hwndFocus;
+}
+
+std::string Post(HWND h, UINT message = BM_CLICK) { return Checked(PostMessageW(h, message, 0, 0), "post failed"); }
+
+std::string Bind(const Args& a) {
+  g_boundFolder = LowerW(Wide(a[1]));
+  g_velmoraPid = 0;
+  return "ok";
+}
+
+std::string CountWindows(const Args& a) {
+  CountState c{AllWindows()[std::max(0, DefinitionIndex(a[1]))].number};
+  EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&c));
+  return Ok(Num(c.n));
+}
+
+std::string Minimize(const Args& a) {
+  HWND w = Window(a[1]);
+  ShowWindowAsync(w, SW_MINIMIZE);
+  return Checked(WaitFor(2000, [&] { return IsIconic(w) != 0; }), "not minimised");
+}
+
+std::string Foreground(const Args&) {
+  const auto number = reinterpret_cast<INT_PTR>(GetPropW(GetForegroundWindow(), kDefinitionProperty));
+  for (const WindowDef& d : AllWindows()) {
+    if (number == d.number) return Ok(std::string(d.name));
   }
-  if (verb == "gone-window") {  // waits until the window no longer exists
-    bool gone = WaitFor(ms(2), [&] { return FindDefinitionWindow(arg(1)) == nullptr; });
-    return gone ? "ok" : "err\tstill open " + arg(1);
+  return "ok\t";
+}
+
+// As a click on the window's title bar: to the front, active.
+std::string Raise(const Args& a) {
+  HWND w = Window(a[1]);
+  SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(w);
+  return "ok";
+}
+
+std::string Units(const Args& a) {
+  HWND w = Window(a[1]);
+  const WindowDef& def = AllWindows()[DefinitionIndex(a[1])];
+  std::string out = "ok";
+  for (size_t i = 0; i < def.units.size(); ++i) {
+    HWND u = GetDlgItem(w, kFirstUnitId + static_cast<int>(i));
+    if (u) out.append("\t").append(def.units[i].name).append(IsWindowVisible(u) ? "=visible" : "=hidden");
   }
-  if (verb == "title") {
-    HWND w = FindDefinitionWindow(arg(1));
-    return w ? "ok\t" + WindowText(w) : "err\tno window " + arg(1);
+  return out;
+}
+
+std::string Lines(const Args& a) {
+  std::string out = "ok";
+  for (std::string line : Split(WindowText(Unit(a)), '\n')) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.append("\t").append(line);
   }
-  if (verb == "bind") {  // bind <program folder>: that Velmora's windows only
-    g_boundFolder = LowerW(Wide(arg(1)));
-    g_velmoraPid = 0;
-    return "ok";
+  return out;
+}
+
+std::string Items(const Args& a) {
+  HWND u = Unit(a);
+  std::string out = "ok";
+  for (DWORD_PTR i = 0, count = Ask(u, LB_GETCOUNT); i < count; ++i) {
+    wchar_t text[512] = {};
+    Ask(u, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    out.append("\t").append(Utf8(text));
   }
-  if (verb == "count-windows") {  // count-windows <window>: how many of every Velmora
-    CountState c{AllWindows()[std::max(0, DefinitionIndex(arg(1)))].number};
-    EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&c));
-    return "ok\t" + std::to_string(c.n);
+  return out;
+}
+
+// Scrolls an edit box to its end: the first visible line, whether the last line
+// is then in view, read-only, scroll bar.
+std::string ScrollEnd(const Args& a) {
+  HWND u = Unit(a);
+  SendMessageW(u, WM_VSCROLL, SB_BOTTOM, 0);
+  const LRESULT count = SendMessageW(u, EM_GETLINECOUNT, 0, 0);
+  const LRESULT first = SendMessageW(u, EM_GETFIRSTVISIBLELINE, 0, 0);
+  const LRESULT pos = SendMessageW(u, EM_POSFROMCHAR, SendMessageW(u, EM_LINEINDEX, count - 1, 0), 0);
+  RECT rc;
+  GetClientRect(u, &rc);
+  const int y = static_cast<short>(HIWORD(pos));
+  const LONG style = GetWindowLongW(u, GWL_STYLE);
+  return Ok(Num(first), Flag(y >= 0 && y < rc.bottom), Flag(style & ES_READONLY), Flag(style & WS_VSCROLL));
+}
+
+// Lines, widest line, client width and height, line height of a text in a unit.
+std::string Fits(const Args& a) {
+  HWND u = Unit(a);
+  RECT client;
+  GetClientRect(u, &client);
+  // The program's font is a handle of its own process; measure with the same
+  // face at the same size: 宋体 9 pt at the given DPI.
+  HFONT font = CreateFontW(-MulDiv(12, a.Int(4), 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                           L"宋体");
+  HDC dc = GetDC(u);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  auto measure = [dc](std::string_view piece) {
+    std::wstring w = Wide(piece);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+    return static_cast<int>(size.cx);
+  };
+  std::vector<std::string> lines = WrapLines(a[3], client.right, measure);
+  int widest = 0;
+  for (const std::string& line : lines) widest = std::max(widest, measure(line));
+  SelectObject(dc, old);
+  ReleaseDC(u, dc);
+  DeleteObject(font);
+  return Ok(Num(static_cast<long long>(lines.size())), Num(widest), Num(client.right), Num(client.bottom),
+            Num(tm.tmHeight + tm.tmExternalLeading));
+}
+
+// Moves the mouse over the window: the cursor shown there.
+std::string CursorOver(HWND h) {
+  RECT r;
+  GetWindowRect(h, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  CURSORINFO ci{};
+  ci.cbSize = sizeof ci;
+  Checked(GetCursorInfo(&ci), "GetCursorInfo failed");
+  if (ci.hCursor == LoadCursorW(nullptr, IDC_HAND)) return "ok\thand";
+  if (ci.hCursor == LoadCursorW(nullptr, IDC_ARROW)) return "ok\tarrow";
+  // Cursor handles need not be the same across processes (under Wine they are
+  // not, and a foreign one cannot be read): compare what the cursors look like,
+  // and tell the hot spots of both so the caller can ask the X server instead.
+  const std::string shown = CursorLooks(ci.hCursor);
+  const std::string hand = CursorLooks(LoadCursorW(nullptr, IDC_HAND));
+  const std::string arrow = CursorLooks(LoadCursorW(nullptr, IDC_ARROW));
+  const char* which = shown.empty() ? "unknown" : shown == hand ? "hand" : shown == arrow ? "arrow" : "other";
+  auto hot = [](const std::string& l) { return l.substr(0, l.find(':')); };
+  return Ok(which, hot(hand), hot(arrow));
+}
+
+// A window of ours showing the hand or the arrow, or none ("off").
+std::string SampleCursor(const Args& a) {
+  static HWND sample = nullptr;
+  if (sample) DestroyWindow(sample), sample = nullptr;
+  if (a[1] == "off") return "ok";
+  static const bool registered = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VelmoraCursorSample";
+    return RegisterClassW(&wc) != 0;
+  }();
+  Checked(registered, "no window class");
+  sample = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"VelmoraCursorSample", L"", WS_POPUP | WS_VISIBLE, 0,
+                           0, 60, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SetClassLongPtrW(sample, GCLP_HCURSOR,
+                   reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, a[1] == "hand" ? IDC_HAND : IDC_ARROW)));
+  SetCursorPos(30, 30);
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+  while (std::chrono::steady_clock::now() < until) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  if (verb == "minimize" || verb == "iconic") {  // minimize <window> / iconic <window>: "1" or "0"
-    HWND w = FindDefinitionWindow(arg(1));
-    if (!w) return "err\tno window " + arg(1);
-    if (verb == "minimize") {
-      ShowWindowAsync(w, SW_MINIMIZE);
-      return WaitFor(2000, [&] { return IsIconic(w) != 0; }) ? "ok" : "err\tnot minimised";
-    }
-    return std::string("ok\t") + (IsIconic(w) ? "1" : "0");
-  }
-  if (verb == "foreground") {  // the definition name of the foreground window, or ""
-    HWND f = GetForegroundWindow();
-    for (const WindowDef& d : AllWindows()) {
-      if (f && reinterpret_cast<INT_PTR>(GetPropW(f, kDefinitionProperty)) == d.number) return "ok\t" + std::string(d.name);
-    }
-    return "ok\t";
-  }
-  if (verb == "click") {
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    return PostMessageW(u, BM_CLICK, 0, 0) ? "ok" : "err\tpost failed";
-  }
-  if (verb == "text") {
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    return u ? "ok\t" + WindowText(u) : "err\t" + why;
-  }
-  if (verb == "lines") {  // a multi-line box's text, one field per line
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    std::string text = WindowText(u), out = "ok";
-    for (size_t start = 0;;) {
-      size_t nl = text.find('\n', start);
-      std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      out += "\t" + line;
-      if (nl == std::string::npos) break;
-      start = nl + 1;
-    }
-    return out;
-  }
-  if (verb == "state") {  // visible, enabled
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    return std::string("ok\t") + (IsWindowVisible(u) ? "visible" : "hidden") + "\t" +
-           (IsWindowEnabled(u) ? "enabled" : "disabled");
-  }
-  if (verb == "visible-window") {
-    HWND w = FindDefinitionWindow(arg(1));
-    return w ? std::string("ok\t") + (IsWindowVisible(w) ? "1" : "0") : "err\tno window " + arg(1);
-  }
-  if (verb == "msgbox") {  // waits for a message box; answers title<TAB>text
-    HWND d = WaitDialog(false, ms(1));
-    if (!d) return "err\tno message box";
-    return "ok\t" + WindowText(d) + "\t" + WindowText(GetDlgItem(d, kMessageTextId));
-  }
-  if (verb == "wait-browser") {
-    return WaitDialog(true, ms(1)) ? "ok" : "err\tno folder browser";
-  }
-  if (verb == "no-msgbox") {
-    HWND d = WaitDialog(false, ms(1));
-    return d ? "err\tmessage box: " + WindowText(GetDlgItem(d, kMessageTextId)) : "ok";
-  }
-  if (verb == "answer") {  // ok | yes | no
-    HWND d = WaitDialog(false, ms(2));
-    if (!d) return "err\tno message box";
-    int id = arg(1) == "yes" ? IDYES : arg(1) == "no" ? IDNO : IDOK;
-    if (!ClickDialogButton(d, id)) return "err\tno such button";
-    bool closed = WaitFor(10000, [&] { return !IsWindow(d) || !IsWindowVisible(d); });
-    return closed ? "ok" : "err\tmessage box stayed open";
-  }
-  if (verb == "browse" || verb == "browse-cancel") {
-    HWND d = WaitDialog(true, ms(2));
-    if (!d) return "err\tno folder browser";
-    if (verb == "browse") {
-      std::string err = SelectInBrowser(d, Wide(arg(1)));
-      if (!err.empty()) return "err\t" + err;
-      if (!ClickDialogButton(d, IDOK)) return "err\tno OK button";
-      return WaitFor(10000, [&] { return !IsWindow(d); }) ? "ok" : "err\tfolder browser stayed open";
-    }
-    if (!ClickDialogButton(d, IDCANCEL)) return "err\tno cancel button";
-    return WaitFor(10000, [&] { return !IsWindow(d); }) ? "ok" : "err\tfolder browser stayed open";
-  }
-  if (verb == "raise") {  // as a click on the window's title bar: to the front, active
-    HWND w = FindDefinitionWindow(arg(1));
-    if (!w) return "err\tno window " + arg(1);
-    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(w);
-    return "ok";
-  }
-  if (verb == "close") {
-    HWND w = FindDefinitionWindow(arg(1));
-    return w && PostMessageW(w, WM_CLOSE, 0, 0) ? "ok" : "err\tno window " + arg(1);
-  }
-  if (verb == "units") {  // name=visible|hidden for every unit that has a window
-    HWND w = FindDefinitionWindow(arg(1));
-    if (!w) return "err\tno window " + arg(1);
-    const WindowDef& def = AllWindows()[DefinitionIndex(arg(1))];
-    std::string out = "ok";
-    for (size_t i = 0; i < def.units.size(); ++i) {
-      HWND u = GetDlgItem(w, kFirstUnitId + static_cast<int>(i));
-      if (!u) continue;
-      out += "\t" + std::string(def.units[i].name) + "=" + (IsWindowVisible(u) ? "visible" : "hidden");
-    }
-    return out;
-  }
-  if (verb == "rect") {  // outer rectangle of a window, or of one of its units: x y w h
-    HWND h = arg(2).empty() ? FindDefinitionWindow(arg(1)) : FindUnitWindow(arg(1), arg(2), why);
-    if (!h) return "err\t" + (why.empty() ? "no window " + arg(1) : why);
-    RECT r;
-    GetWindowRect(h, &r);
-    return "ok\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) + "\t" +
-           std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
-  }
-  if (verb == "click-row" || verb == "row-text") {  // row buttons of a list page
-    // A list page is made when its page button is first pressed: wait for it.
-    HWND w = WaitFor(10000, [&] {
-      HWND h = FindDefinitionWindow(arg(1));
-      return h && GetDlgItem(h, kFirstRowButtonId + std::stoi(arg(2))) ? h : nullptr;
-    });
-    if (!w) return "err\tno window " + arg(1) + " with row " + arg(2);
-    HWND b = GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2)));
-    if (!b) return "err\tno row " + arg(2);
-    if (verb == "row-text") return "ok\t" + WindowText(b);
-    return PostMessageW(b, BM_CLICK, 0, 0) ? "ok" : "err\tpost failed";
-  }
-  if (verb == "fits") {  // fits <window> <unit> <text> <dpi>: lines, widest line, client w, h, line height
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    RECT client;
-    GetClientRect(u, &client);
-    // The program's font is a handle of its own process; measure with the same
-    // face at the same size: 宋体 9 pt at the given DPI.
-    HFONT font = CreateFontW(-MulDiv(12, std::stoi(arg(4)), 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, L"宋体");
-    HDC dc = GetDC(u);
-    HGDIOBJ old = SelectObject(dc, font);
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    int widest = 0;
-    auto measure = [dc](std::string_view piece) {
-      std::wstring w = Wide(piece);
-      SIZE size{};
-      GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-      return static_cast<int>(size.cx);
-    };
-    std::vector<std::string> lines = WrapLines(arg(3), client.right, measure);
-    for (const std::string& line : lines) widest = std::max(widest, measure(line));
-    SelectObject(dc, old);
-    ReleaseDC(u, dc);
-    DeleteObject(font);
-    return "ok\t" + std::to_string(lines.size()) + "\t" + std::to_string(widest) + "\t" +
-           std::to_string(client.right) + "\t" + std::to_string(client.bottom) + "\t" +
-           std::to_string(tm.tmHeight + tm.tmExternalLeading);
-  }
-  if (verb == "hover" || verb == "hover-row") {  // moves the mouse over a unit (or row button): the cursor shown
-    HWND h = nullptr;
-    if (verb == "hover") {
-      h = FindUnitWindow(arg(1), arg(2), why);
-    } else if (HWND w = FindDefinitionWindow(arg(1))) {
-      h = GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2)));
-      if (!h) why = "no row " + arg(2);
-    } else {
-      why = "no window " + arg(1);
-    }
-    if (!h) return "err\t" + why;
-    RECT r;
-    GetWindowRect(h, &r);
-    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    CURSORINFO ci{};
-    ci.cbSize = sizeof ci;
-    if (!GetCursorInfo(&ci)) return "err\tGetCursorInfo failed";
-    if (ci.hCursor == LoadCursorW(nullptr, IDC_HAND)) return "ok\thand";
-    if (ci.hCursor == LoadCursorW(nullptr, IDC_ARROW)) return "ok\tarrow";
-    // Cursor handles need not be the same across processes (under Wine they are
-    // not, and a foreign one cannot be read): compare what the cursors look like,
-    // and tell the hot spots of both so the caller can ask the X server instead.
-    const std::string shown = CursorLooks(ci.hCursor);
-    const std::string hand = CursorLooks(LoadCursorW(nullptr, IDC_HAND));
-    const std::string arrow = CursorLooks(LoadCursorW(nullptr, IDC_ARROW));
-    const char* which = shown.empty() ? "unknown" : shown == hand ? "hand" : shown == arrow ? "arrow" : "other";
-    auto hot = [](const std::string& l) { return l.substr(0, l.find(':')); };
-    return std::string("ok\t") + which + "\t" + hot(hand) + "\t" + hot(arrow);
-  }
-  if (verb == "sample-cursor") {  // sample-cursor hand|arrow|off: a window of ours showing that cursor
-    static HWND sample = nullptr;
-    if (sample) DestroyWindow(sample), sample = nullptr;
-    if (arg(1) == "off") return "ok";
-    static const bool registered = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = DefWindowProcW;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"VelmoraCursorSample";
-      return RegisterClassW(&wc) != 0;
-    }();
-    if (!registered) return "err\tno window class";
-    sample = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"VelmoraCursorSample", L"", WS_POPUP | WS_VISIBLE,
-                             0, 0, 60, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SetClassLongPtrW(sample, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(
-                         LoadCursorW(nullptr, arg(1) == "hand" ? IDC_HAND : IDC_ARROW)));
-    SetCursorPos(30, 30);
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
-    while (std::chrono::steady_clock::now() < until) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return "ok";
-  }
-  if (verb == "progress") {  // position of a progress bar
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    DWORD_PTR pos = 0;
-    SendMessageTimeoutW(u, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &pos);
-    return "ok\t" + std::to_string(pos);
-  }
-  if (verb == "items") {  // the strings of a list unit, in order
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    DWORD_PTR count = 0;
-    SendMessageTimeoutW(u, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
-    std::string out = "ok";
-    for (DWORD_PTR i = 0; i < count; ++i) {
-      wchar_t text[512] = {};
-      DWORD_PTR n = 0;
-      SendMessageTimeoutW(u, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &n);
-      out += "\t" + Utf8(text);
-    }
-    return out;
-  }
-  if (verb == "row-rect") {  // screen rectangle of a list page's row button: x y w h
-    HWND w = FindDefinitionWindow(arg(1));
-    HWND b = w ? GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(2))) : nullptr;
-    if (!b) return "err\tno row " + arg(2);
-    RECT r;
-    GetWindowRect(b, &r);
-    return "ok\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) + "\t" +
-           std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top);
-  }
-  if (verb == "focus") {  // gives a unit (or a row button: focus <window> row <r>) the keyboard focus
-    HWND h = nullptr;
-    if (arg(2) == "row") {
-      HWND w = FindDefinitionWindow(arg(1));
-      h = w ? GetDlgItem(w, kFirstRowButtonId + std::stoi(arg(3))) : nullptr;
-    } else {
-      h = FindUnitWindow(arg(1), arg(2), why);
-    }
-    if (!h) return "err\tno such unit";
-    DWORD thread = GetWindowThreadProcessId(h, nullptr);
-    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
-    SetForegroundWindow(GetAncestor(h, GA_ROOT));
-    SetFocus(h);
-    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
-    return "ok";
-  }
-  if (verb == "focused") {  // class and control id of the window with Velmora's keyboard focus
-    HWND main = FindDefinitionWindow("main");
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
-      return "err\tno focus";
-    }
-    return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
-  }
-  if (verb == "key") {  // key <vk>: a key press for the window that has Velmora's keyboard focus
-    HWND main = FindDefinitionWindow("main");
-    if (!main) return "err\tno main window";
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) || !gui.hwndFocus) {
-      return "err\tno focus";
-    }
-    const WPARAM vk = static_cast<WPARAM>(std::stoi(arg(1)));
-    PostMessageW(gui.hwndFocus, WM_KEYDOWN, vk, 1);
-    PostMessageW(gui.hwndFocus, WM_KEYUP, vk, 0xC0000001);
-    return "ok\t" + ClassOf(gui.hwndFocus) + "\t" + std::to_string(GetDlgCtrlID(gui.hwndFocus));
-  }
-  if (verb == "answers") {  // whether the window takes a message within <ms>: "ok\t1" or "ok\t0"
-    HWND w = FindDefinitionWindow(arg(1));
-    if (!w) return "err\tno window " + arg(1);
+  return "ok";
+}
+
+std::string Focus(const Args& a) {
+  HWND h = a[2] == "row" ? Row(a[1], a[3]) : Unit(a);
+  DWORD thread = GetWindowThreadProcessId(h, nullptr);
+  AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+  SetForegroundWindow(GetAncestor(h, GA_ROOT));
+  SetFocus(h);
+  AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+  return "ok";
+}
+
+std::string FocusedText(HWND h) { return Ok(ClassOf(h), Num(GetDlgCtrlID(h))); }
+
+std::string Key(const Args& a) {
+  HWND h = Focused();
+  const WPARAM vk = static_cast<WPARAM>(a.Int(1));
+  PostMessageW(h, WM_KEYDOWN, vk, 1);
+  PostMessageW(h, WM_KEYUP, vk, 0xC0000001);
+  return FocusedText(h);
+}
+
+std::string Answers(const Args& a) {
+  DWORD_PTR r = 0;
+  return Ok(Flag(SendMessageTimeoutW(Window(a[1]), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, std::stoul(a[2]), &r) != 0));
+}
+
+// Sends the window a message every <every> ms until a message box of Velmora's
+// shows (or <ms> pass): the longest wait for an answer, and how many were sent.
+std::string Watch(const Args& a) {
+  HWND w = Window(a[1]);
+  const DWORD limit = std::stoul(a[2]), every = std::stoul(a[3]);
+  LARGE_INTEGER f, t0, t1;
+  QueryPerformanceFrequency(&f);
+  double longest = 0;
+  int probes = 0;
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < limit && IsWindow(w) && !WaitDialog(false, 0);
+       ++probes, Sleep(every)) {
     DWORD_PTR r = 0;
-    const UINT ms = static_cast<UINT>(std::stoul(arg(2)));
-    return SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) ? "ok\t1" : "ok\t0";
+    QueryPerformanceCounter(&t0);
+    SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &r);
+    QueryPerformanceCounter(&t1);
+    longest = std::max(longest, 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / f.QuadPart);
   }
-  if (verb == "watch") {  // sends the window a message every <every> ms until a message box of
-                          // Velmora's shows (or <ms> pass): the longest wait for an answer
-    HWND w = FindDefinitionWindow(arg(1));
-    if (!w) return "err\tno window " + arg(1);
-    const DWORD limit = static_cast<DWORD>(std::stoul(arg(2)));
-    const DWORD every = static_cast<DWORD>(std::stoul(arg(3)));
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    double longest = 0;
-    int probes = 0;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < limit && IsWindow(w) && !WaitDialog(false, 0)) {
-      DWORD_PTR r = 0;
-      QueryPerformanceCounter(&a);
-      SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &r);
-      QueryPerformanceCounter(&b);
-      longest = std::max(longest, 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / f.QuadPart);
-      ++probes;
-      Sleep(every);
-    }
-    char out[64];
-    std::snprintf(out, sizeof out, "ok\t%.1f\t%d", longest, probes);
-    return out;
+  char out[64];
+  std::snprintf(out, sizeof out, "ok\t%.1f\t%d", longest, probes);
+  return out;
+}
+
+std::string MessageBoxText(const Args& a) {
+  HWND d = Dialog(false, a.Ms(1));
+  return Ok(WindowText(d), WindowText(GetDlgItem(d, kMessageTextId)));
+}
+
+std::string NoMessageBox(const Args& a) {
+  HWND d = WaitDialog(false, a.Ms(1));
+  return Checked(!d, d ? "message box: " + WindowText(GetDlgItem(d, kMessageTextId)) : "");
+}
+
+std::string Browse(const Args& a) {
+  HWND d = Dialog(true, a.Ms(2));
+  std::string err = SelectInBrowser(d, Wide(a[1]));
+  Checked(err.empty(), err);
+  return Closes(d, IDOK, "folder browser");
+}
+
+struct Command {
+  std::string_view verb;
+  size_t fields;  // the least number of fields after the verb
+  std::string_view usage;
+  std::string (*run)(const Args&);
+};
+
+using A = const Args&;
+constexpr Command kCommands[] = {
+    {"ping", 0, "", [](A) -> std::string { return "ok"; }},
+    {"bind", 1, "<program folder>: that Velmora's windows only", Bind},
+    {"wait-window", 1, "<window> [ms]",
+     [](A a) { return Checked(WaitFor(a.Ms(2), [&] { return IsWindowVisible(FindDefinitionWindow(a[1])); }),
+                              "no visible window " + a[1]); }},
+    {"gone-window", 1, "<window> [ms]",
+     [](A a) { return Checked(WaitFor(a.Ms(2), [&] { return !FindDefinitionWindow(a[1]); }), "still open " + a[1]); }},
+    {"visible-window", 1, "<window>", [](A a) { return Ok(Flag(IsWindowVisible(Window(a[1])))); }},
+    {"count-windows", 1, "<window>: how many show, of every Velmora", CountWindows},
+    {"title", 1, "<window>", [](A a) { return Ok(WindowText(Window(a[1]))); }},
+    {"minimize", 1, "<window>", Minimize},
+    {"iconic", 1, "<window>", [](A a) { return Ok(Flag(IsIconic(Window(a[1])))); }},
+    {"foreground", 0, "", Foreground},
+    {"raise", 1, "<window>", Raise},
+    {"close", 1, "<window>", [](A a) { return Post(Window(a[1]), WM_CLOSE); }},
+    {"rect", 1, "<window> [unit]", [](A a) { return RectOf(a[2].empty() ? Window(a[1]) : Unit(a)); }},
+    {"units", 1, "<window>", Units},
+    {"click", 2, "<window> <unit>", [](A a) { return Post(Unit(a)); }},
+    {"text", 2, "<window> <unit>", [](A a) { return Ok(WindowText(Unit(a))); }},
+    {"lines", 2, "<window> <unit>", Lines},
+    {"state", 2, "<window> <unit>", [](A a) {
+       HWND u = Unit(a);
+       return Ok(IsWindowVisible(u) ? "visible" : "hidden", IsWindowEnabled(u) ? "enabled" : "disabled");
+     }},
+    {"progress", 2, "<window> <unit>", [](A a) { return Ok(Num(static_cast<long long>(Ask(Unit(a), PBM_GETPOS)))); }},
+    {"items", 2, "<window> <list unit>", Items},
+    {"scroll-end", 2, "<window> <edit box>", ScrollEnd},
+    {"fits", 4, "<window> <unit> <text> <dpi>", Fits},
+    {"hover", 2, "<window> <unit>", [](A a) { return CursorOver(Unit(a)); }},
+    {"hover-row", 2, "<list page> <row>", [](A a) { return CursorOver(Row(a[1], a[2])); }},
+    {"sample-cursor", 1, "hand|arrow|off", SampleCursor},
+    {"click-row", 2, "<list page> <row>", [](A a) { return Post(WaitRow(a)); }},
+    {"row-text", 2, "<list page> <row>", [](A a) { return Ok(WindowText(WaitRow(a))); }},
+    {"row-rect", 2, "<list page> <row>", [](A a) { return RectOf(Row(a[1], a[2])); }},
+    {"focus", 2, "<window> <unit> | <list page> row <row>", Focus},
+    {"focused", 0, "", [](A) { return FocusedText(Focused()); }},
+    {"key", 1, "<virtual key>", Key},
+    {"answers", 2, "<window> <ms>", Answers},
+    {"watch", 3, "<window> <ms> <every ms>", Watch},
+    {"msgbox", 0, "[ms]", MessageBoxText},
+    {"no-msgbox", 0, "[ms]", NoMessageBox},
+    {"answer", 0, "[ok|yes|no] [ms]", [](A a) {
+       return Closes(Dialog(false, a.Ms(2)), a[1] == "yes" ? IDYES : a[1] == "no" ? IDNO : IDOK, "message box");
+     }},
+    {"wait-browser", 0, "[ms]", [](A a) { return Checked(Dialog(true, a.Ms(1)), ""); }},
+    {"browse", 1, "<folder> [ms]", Browse},
+    {"browse-cancel", 0, "<ignored> [ms]", [](A a) { return Closes(Dialog(true, a.Ms(2)), IDCANCEL, "folder browser"); }},
+};
+
+std::string Run(const std::vector<std::string>& f) {
+  for (const Command& c : kCommands) {
+    if (c.verb != f[0]) continue;
+    if (f.size() - 1 < c.fields) return "err\tusage: " + std::string(c.verb) + " " + std::string(c.usage);
+    return c.run(Args{f});
   }
-  if (verb == "scroll-end") {  // scrolls an edit box to its end: first visible line, whether
-                               // the last line is then in view, read-only, scroll bar
-    HWND u = FindUnitWindow(arg(1), arg(2), why);
-    if (!u) return "err\t" + why;
-    SendMessageW(u, WM_VSCROLL, SB_BOTTOM, 0);
-    const LRESULT count = SendMessageW(u, EM_GETLINECOUNT, 0, 0);
-    const LRESULT first = SendMessageW(u, EM_GETFIRSTVISIBLELINE, 0, 0);
-    const LRESULT pos = SendMessageW(u, EM_POSFROMCHAR, SendMessageW(u, EM_LINEINDEX, count - 1, 0), 0);
-    RECT rc;
-    GetClientRect(u, &rc);
-    const int y = static_cast<short>(HIWORD(pos));
-    const LONG style = GetWindowLongW(u, GWL_STYLE);
-    return "ok\t" + std::to_string(first) + "\t" + (y >= 0 && y < rc.bottom ? "1" : "0") + "\t" +
-           ((style & ES_READONLY) ? "1" : "0") + "\t" + ((style & WS_VSCROLL) ? "1" : "0");
-  }
-  if (verb == "ping") return "ok";
-  return "err\tunknown command " + verb;
+  return "err\tunknown command " + f[0];
 }
 
 }  // namespace
@@ -670,7 +658,7 @@ int main() {
     if (line.empty()) continue;
     std::string reply;
     try {
-      reply = Run(Split(line));
+      reply = Run(Split(line, '\t'));
     } catch (const std::exception& e) {
       reply = std::string("err\t") + e.what();
     }

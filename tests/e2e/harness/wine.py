@@ -593,6 +593,12 @@ def difference(a, b):
 PICTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "assets", "pictures")
 
 
+def velmora_log(program):
+    """velmora.log beside the exe in `program`, as text ("" before it exists)."""
+    path = os.path.join(program, "velmora.log")
+    return open(path, "rb").read().decode("utf-8", "replace") if os.path.exists(path) else ""
+
+
 def check(condition, message):
     if not condition:
         raise Failure(message)

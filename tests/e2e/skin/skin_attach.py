@@ -3,8 +3,7 @@ skin library and a test skin file as constant data, it maps the library from
 memory at start-up and calls SkinH_AttachRes before its first window with the
 library's six arguments (the skin's bytes and size, no password, hue, saturation
 and brightness 0); then the first start asks for the game folder through the
-folder browser, and one plug-in is installed from the tool server and
-uninstalled. Nothing but the exe is in the program folder. The x86 build runs it
+folder browser, and one plug-in is installed from the tool server. Nothing but the exe is in the program folder. The x86 build runs it
 with its PE32 stand-in, the x86-64 build with its PE32+ one."""
 import os
 import shutil
@@ -88,9 +87,6 @@ def scenario(wine):
         check(os.path.isfile(os.path.join(trails, "effects", "blue_he.xml")), "archive unpacked into the game root")
         check(ui.text(page, "按钮1") == "已安装", "caption after the install")
         wine.screenshot("installed-with-skin")
-        ui.click(page, "按钮2")
-        ui.expect_message("卸载成功！", title="提示")
-        check(not os.path.exists(trails), "trails folder removed")
         ui.close(page)
         ui.gone_window(page)
         ui.close("main")

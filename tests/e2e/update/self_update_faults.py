@@ -10,7 +10,7 @@ import os
 import announcement
 from tool_server import ToolServer
 from updatesupport import exes, new_version, other_key, prepare, sign
-from wine import SITE_PORT, check, main, wait_until
+from wine import SITE_PORT, check, main, velmora_log, wait_until
 
 OBJECT = "/1507/down/new.exe"
 NAME = "Velmora 1.1.3.exe"
@@ -44,7 +44,9 @@ def scenario(wine):
         ui.expect_message("新版本下载失败，请稍后重试。", title="提示", ms=60000)
         check(ui.text("update", "透明标签5") == "更新失败", "the state line tells the failure")
         wine.screenshot("cut-short")
-        ui.no_msgbox(1500)
+        log = velmora_log(program)
+        check("update: failed, download" in log and "update: stored" not in log, f"the flow ended failed: {log}")
+        ui.no_msgbox(0)
         check(exes(program) == [], f"nothing stored: {exes(program)}")
         leave(wine, app, ui)
 
