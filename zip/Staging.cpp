@@ -18,6 +18,8 @@ struct OnLeaving {
   Call call;
   ~OnLeaving() { call(); }
 };
+template <typename Call>
+OnLeaving(Call) -> OnLeaving<Call>;  // for compilers without aggregate deduction
 
 constexpr unsigned kReadBuffer = 256 * 1024;
 
