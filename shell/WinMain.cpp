@@ -13,9 +13,9 @@
 #include "platform/win32/WinText.h"
 #include "shell/AppServices.h"
 #include "shell/MainWindow.h"
+#include "ui/MainWindowTexts.h"
 #if VELMORA_CARRIES_SKIN
 #include "skin/win32/CarriedSkin.h"
-#include "ui/MainWindowTexts.h"
 #endif
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
