@@ -1,7 +1,6 @@
 #include "catalogue/Uninstall.h"
 
 #include "app/Settings.h"
-#include "catalogue/Install.h"
 #include "catalogue/InstalledState.h"
 #include "zip/FolderLock.h"
 
@@ -36,7 +35,8 @@ UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const 
     page.ShowMessage(entry.notInstalledText);
     return UninstallOutcome::NotInstalled;
   }
-  // Never beside another program's install or uninstall of the same folder.
+  // Never beside another program's install or uninstall of the same folder;
+  // read once, so every path is removed in the folder that is locked.
   std::unique_ptr<FileLock> lock;
   const std::string gameRoot = ReadGameRoot(fs, programDir);
   if (LockFolder(fs, gameRoot, lock, 0) == LockResult::HeldElsewhere) {
@@ -53,14 +53,13 @@ UninstallOutcome Uninstall(FileSystem& fs, const std::string& programDir, const 
       holdsProbe = true;
       continue;
     }
-    // The game root is read again for every path; a path that cannot be deleted
-    // does not stop the others.
-    complete = Remove(fs, FindBelowGameRoot(fs, ReadGameRoot(fs, programDir), tail)) && complete;
+    // A path that cannot be deleted does not stop the others.
+    complete = Remove(fs, FindBelowGameRoot(fs, gameRoot, tail)) && complete;
   }
   if (complete && holdsProbe) {
-    complete = Remove(fs, FindBelowGameRoot(fs, ReadGameRoot(fs, programDir), entry.probePath));
+    complete = Remove(fs, FindBelowGameRoot(fs, gameRoot, entry.probePath));
   }
-  log.Write(what + (complete ? "removed" : "partly removed") + " in " + ReadGameRoot(fs, programDir));
+  log.Write(what + (complete ? "removed" : "partly removed") + " in " + gameRoot);
   if (!complete) {
     page.ShowMessage(text::kUninstallIncomplete);
     ShowInstallState(fs, programDir, entry, page);
