@@ -76,7 +76,8 @@ std::string_view StateText(DownloadState state) {
 
 InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
                              ArchiveDownloader& downloader, const CatalogueEntry& entry,
-                             InstallView& view, InstallCancel& cancel, EventLog& log) {
+                             InstallView& view, InstallCancel& cancel, EventLog& log,
+                             const RunningCheck& gameRuns) {
   const std::string what = "install " + std::string(entry.stem) + ": ";
   // Read once, before anything is fetched: without a game root the download
   // would be wasted, and "浏览" is off until the install has ended.
@@ -84,6 +85,12 @@ InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
   if (gameRoot.empty()) {
     log.Write(what + "no game root");
     return Failed(text::kNoGameRootForInstall);
+  }
+  // The game started from this very folder holds or reads the files a plug-in
+  // replaces: the user closes it first. A game run from another folder is not it.
+  if (gameRuns && gameRuns(gameRoot + std::string(kGameExecutable))) {
+    log.Write(what + "the game runs from " + gameRoot);
+    return Failed(text::kGameRunningForInstall);
   }
   const ArchiveNames names = ArchiveNamesOf(entry);
   // Stored beside the program as the maker's tool always did, and deleted once
@@ -142,7 +149,9 @@ void ShowInstallOutcome(FileSystem& fs, const InstallOutcome& outcome, PluginPag
   if (!outcome.message.empty() && page) page->ShowMessage(outcome.message);
   // Deleted after the message, as the maker's tool did; one that will not go
   // is replaced by the next download of its entry, so a failure is only logged.
-  if (!outcome.archive.empty() && !fs.RemoveFile(outcome.archive)) log.Write("install: " + outcome.archive + " stays");
+  if (!outcome.archive.empty() && !fs.RemoveFile(outcome.archive)) {
+    log.Write("install: " + outcome.archive + " stays");
+  }
 }
 
 RecoveryResult RecoverInterruptedInstall(FileSystem& fs, const std::string& programDir,

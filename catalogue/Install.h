@@ -1,12 +1,13 @@
 // The install pipeline behind a plug-in page's 按钮1: download the entry's
 // archive into the file it is stored as beside the program, unpack that file
 // into the game root, then show the page as installed, tell the user and
-// delete the archive. One routine for all 21
-// entries: the work runs as one job beside the interface thread, and its
-// outcome is shown once, on that thread, when the job has returned.
+// delete the archive. One routine for all 21 entries: the work runs as one job
+// beside the interface thread, and its outcome is shown once, on that thread,
+// when the job has returned.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,11 +60,17 @@ struct InstallOutcome {
   std::string archive;       // the stored archive, deleted once the user has been told (whatever the outcome)
 };
 
+// Whether a program runs from this executable, named by its full path (the
+// system's process list in the program).
+using RunningCheck = std::function<bool(const std::string& executable)>;
+
 // The whole install of one entry, on the install worker; the outcome is
-// written to the log.
+// written to the log. A game running from the game root (`gameRuns`) stops it
+// before anything is fetched.
 InstallOutcome InstallPlugin(FileSystem& fs, const std::string& programDir,
                              ArchiveDownloader& downloader, const CatalogueEntry& entry,
-                             InstallView& view, InstallCancel& cancel, EventLog& log = NoLog());
+                             InstallView& view, InstallCancel& cancel, EventLog& log = NoLog(),
+                             const RunningCheck& gameRuns = {});
 
 // On the interface thread, once the job has returned: the page as the user
 // sees it afterwards (caption, progress, status) and the message, when the

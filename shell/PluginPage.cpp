@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "app/GameRoot.h"
 #include "catalogue/InstalledState.h"
 #include "catalogue/Uninstall.h"
 #include "platform/win32/MessageBox.h"
@@ -158,14 +157,6 @@ PluginPages::~PluginPages() {
 
 void PluginPages::StartInstall(PluginPage& page) {
   if (running_) return;  // the buttons are off meanwhile; a press already queued goes nowhere
-  // The game started from this very folder holds or reads the files a plug-in
-  // replaces: asked to close it first. A game run from another folder is not it.
-  const std::string gameRoot = ValidGameRoot(app_.fs, app_.programDir);
-  if (!gameRoot.empty() && win32::ProgramRunsFrom(gameRoot + std::string(kGameExecutable))) {
-    app_.log.Write("install " + std::string(page.entry().stem) + ": the game runs from " + gameRoot);
-    page.ShowMessage(text::kGameRunningForInstall, text::kMessageTitle);
-    return;
-  }
   auto install = std::make_shared<Install>(app_.wininet, &page);
   SetInstallRunning(install);
   const CatalogueEntry& entry = page.entry();
@@ -178,7 +169,7 @@ void PluginPages::StartInstall(PluginPage& page) {
         [&] {
           PostedProgress progress(app.ui, install);
           outcome = InstallPlugin(app.fs, app.programDir, app.downloader, entry, progress, install->cancel,
-                                  app.log);
+                                  app.log, win32::ProgramRunsFrom);
         },
         "install " + std::string(entry.stem), [&app](std::string_view why) { app.log.Write(why); });
     app.ui.Post([this, alive, install, outcome] {
