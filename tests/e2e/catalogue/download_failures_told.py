@@ -22,9 +22,7 @@ def scenario(wine):
     app = wine.start_velmora()
     ui = wine.driver()
     ui.wait_window("main")
-    ui.click("main", "按钮5")
-    ui.call("click-row", SHELLS_LIST, 1)
-    ui.wait_window(PAGE)
+    ui.open_plugin(SHELLS_LIST, 1, PAGE)
 
     def fails(last_state, what):
         ui.click(PAGE, "按钮1")

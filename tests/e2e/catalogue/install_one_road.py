@@ -56,9 +56,7 @@ def scenario(wine):
         app = wine.start_velmora()
         ui = wine.driver()
         ui.wait_window("main")
-        ui.click("main", "按钮5")
-        ui.call("click-row", SHELLS_LIST, 1)
-        ui.wait_window(PAGE)
+        ui.open_plugin(SHELLS_LIST, 1, PAGE)
 
         # 1. The archive on disk: held in ~~N.tmp mid-download, lpx.zip while unpacked.
         held_before = set(temp_files())

@@ -46,9 +46,7 @@ def scenario(wine):
         app = wine.start_velmora()
         ui = wine.driver()
         ui.wait_window("main")
-        ui.click("main", "按钮5")
-        ui.call("click-row", SHELLS_LIST, 1)
-        ui.wait_window(PAGE)
+        ui.open_plugin(SHELLS_LIST, 1, PAGE)
 
         running = start_game(wine, GAME)
         ui.click(PAGE, "按钮1")

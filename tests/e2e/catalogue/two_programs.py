@@ -75,9 +75,7 @@ def scenario(wine):
         ui2.wait_window("main")
         pages = []
         for u, row, page in ((ui, 1, f"plugin:{BLUE_TRAILS}"), (ui2, 2, f"plugin:{RED_TRAILS}")):
-            u.click("main", "按钮5")
-            u.call("click-row", SHELLS_LIST, row)
-            u.wait_window(page)
+            u.open_plugin(SHELLS_LIST, row, page)
             pages.append(page)
         for n, gap in enumerate([0, 0.2, 0.5, 0.9] * 2 + [0, 0.5]):
             ui.click(pages[0], "按钮1")

@@ -36,11 +36,7 @@ def scenario(wine):
     wine.start_velmora()
     ui = wine.driver()
     ui.wait_window("main")
-    ui.click("main", "按钮4")
-    ui.wait_window(ICONS_LIST)
-    ui.call("click-row", ICONS_LIST, 0)
-    page = f"plugin:{SLIM_ICONS}"
-    ui.wait_window(page)
+    page = ui.open_plugin(ICONS_LIST, 0, f"plugin:{SLIM_ICONS}")
     check(ui.text(page, "按钮1") == "已安装", "installed before the uninstall")
 
     ui.click(page, "按钮2")

@@ -88,9 +88,7 @@ def tour(wine, world, dpi, servers):
     servers["tool"].serve(entry["server"], archive + os.urandom(48 << 20), "application/zip")
     servers["tool"].rate = 512 * 1024  # some 100 s for the whole, far beyond the tour
     page = f"plugin:{BLUE_TRAILS}"
-    ui.click("main", "按钮5")
-    ui.call("click-row", "list:pd", 1)
-    ui.wait_window(page)
+    ui.open_plugin("list:pd", 1, page)
     ui.click(page, "按钮1")
     wait_until(lambda: ui.text(page, "标签4") != "", 20, "the download to show its rate")
     wine.screenshot(f"plugin-page-downloading-{dpi}dpi")
@@ -126,10 +124,7 @@ def scenario(wine):
         app = wine.start_velmora(world["program"])
         ui = wine.driver()
         ui.wait_window("main")
-        ui.click("main", "按钮5")
-        ui.call("click-row", "list:pd", 1)
-        page = f"plugin:{BLUE_TRAILS}"
-        ui.wait_window(page)
+        page = ui.open_plugin("list:pd", 1, f"plugin:{BLUE_TRAILS}")
         check(ui.cursor_over(page, "图形按钮1") == "hand", "hand cursor over the preview")
         check(ui.cursor_over(page, "按钮1") == "arrow", "default cursor over 按钮1")
         ui.click(page, "图形按钮1")

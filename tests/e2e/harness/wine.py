@@ -296,6 +296,17 @@ class Driver:
     def click(self, window, unit):
         self.call("click", window, unit)
 
+    # The main window's page button of each list page.
+    LIST_BUTTONS = {"list:mz": "按钮2", "list:kjs": "按钮3", "list:tb": "按钮4", "list:pd": "按钮5", "list:qt": "按钮8"}
+
+    def open_plugin(self, list_page, row, page):
+        """From the main window: the category's list page, then the plug-in page of its row."""
+        self.click("main", self.LIST_BUTTONS[list_page])
+        self.wait_window(list_page)
+        self.call("click-row", list_page, row)
+        self.wait_window(page)
+        return page
+
     def text(self, window, unit):
         return self.call("text", window, unit)[1]
 

@@ -76,11 +76,7 @@ def scenario(wine):
         wine.screenshot("main-with-skin-attached")
 
         # One install and one uninstall.
-        ui.click("main", "按钮5")
-        ui.wait_window(SHELLS_LIST)
-        ui.call("click-row", SHELLS_LIST, 1)
-        page = f"plugin:{BLUE_TRAILS}"
-        ui.wait_window(page)
+        page = ui.open_plugin(SHELLS_LIST, 1, f"plugin:{BLUE_TRAILS}")
         ui.click(page, "按钮1")
         ui.expect_message("插件安装完毕", title="提示")
         trails = os.path.join(game, "profile", "particles", "trails")
